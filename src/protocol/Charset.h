@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tessel {
+
+// Shift-JIS (code page 932, the program's own text) and EUC-JP (the wire) for the two-byte
+// characters of JIS X 0208, by the arithmetic correspondence of the two encodings.
+
+constexpr bool IsShiftJisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+constexpr bool IsHalfWidthKana(unsigned char b) { return b >= 0xA0 && b <= 0xDF; }
+
+// The full-width Shift-JIS code that a half-width katakana byte (0xA0 to 0xDF) stands for;
+// voiced marks stay separate characters. Bytes outside the range give 0.
+std::uint16_t WidenKana(unsigned char halfWidth);
+
+// Shift-JIS to EUC-JP. Half-width katakana are widened first, since EUC-JP text on the wire
+// carries only two-byte characters. The text ends at its first zero byte. Conversion stops
+// before the next character once at least `limit - 3` bytes have been written, so the result
+// (at most limit - 2 bytes) always fits a `limit`-byte field with its terminator.
+// Characters are never split. A lead byte without a valid trail byte becomes "?", and a
+// user-defined or vendor character (lead 0xF0 to 0xFC), which EUC-JP cannot carry, becomes
+// the geta mark.
+std::string ToEuc(std::string_view sjis, std::size_t limit);
+
+// EUC-JP to Shift-JIS, same length. Only well-formed two-byte pairs (both bytes 0xA1 to 0xFE)
+// are converted; every other byte, the single shift 0x8E included, passes through unchanged.
+std::string ToShiftJis(std::string_view euc);
+
+// The same conversions over a zero-terminated text in a buffer of `capacity` bytes; they
+// never write past the buffer and always leave it terminated. Returns the new length.
+std::size_t ToEucInPlace(char* buffer, std::size_t capacity);
+std::size_t ToShiftJisInPlace(char* buffer, std::size_t capacity);
+
+}  // namespace tessel

@@ -1,0 +1,346 @@
+#include "protocol/CommandParser.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "protocol/Charset.h"
+#include "protocol/Words.h"
+
+namespace tessel {
+namespace {
+
+constexpr std::size_t kFreeTextLimit = kBodySize;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Decimal digits from `p`; values past the 32-bit range stay at its maximum.
+std::int32_t ReadNumber(std::string_view text, std::size_t& p) {
+    std::int64_t value = 0;
+    while (p < text.size() && IsDigit(text[p])) {
+        value = std::min<std::int64_t>(value * 10 + (text[p] - '0'),
+                                       std::numeric_limits<std::int32_t>::max());
+        ++p;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+struct RuleLetter {
+    char letter;
+    std::int32_t rule;
+    std::int32_t parameter;
+    bool fake;
+};
+
+constexpr RuleLetter kRuleLetters[] = {
+    {'a', 1, 0, false}, {'t', 7, 0, false}, {'k', 7, 1, false},
+    {'d', 9, 0, false}, {'m', 10, 0, false}, {'f', 0, 0, true},
+};
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string FourNumbers(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%d %d %d %d", a, b, c, d);
+    return buffer;
+}
+
+// Words 1 to 4 joined by single blanks; missing words are empty and the blanks stay.
+std::string WordsOneToFour(std::string_view line) {
+    std::string out(WordAt(line, 1));
+    for (int n = 2; n <= 4; ++n) {
+        out += ' ';
+        out += WordAt(line, n);
+    }
+    return out;
+}
+
+// Re-roll arguments: count and sides of the slot, then the typed rule and parameter or the
+// slot's own.
+std::string ReRollArguments(std::string_view line, const OwnRoll& slot) {
+    std::string out = std::to_string(slot.count) + ' ' + std::to_string(slot.sides) + ' ';
+    const std::string_view rule = WordAt(line, 1);
+    out += rule.empty() ? std::to_string(slot.rule) : std::string(rule);
+    out += ' ';
+    const std::string_view parameter = WordAt(line, 2);
+    out += parameter.empty() ? std::to_string(slot.parameter) : std::string(parameter);
+    return out;
+}
+
+// The longest prefix of a Shift-JIS text within `limit` bytes that does not end inside a
+// two-byte character.
+std::string_view CharacterPrefix(std::string_view text, std::size_t limit) {
+    std::size_t p = 0;
+    while (p < text.size()) {
+        const std::size_t width = IsShiftJisLead(static_cast<unsigned char>(text[p])) ? 2 : 1;
+        if (p + width > limit) {
+            break;
+        }
+        p += width;
+    }
+    return text.substr(0, std::min(p, text.size()));
+}
+
+CommandCode ParseDiceExpression(ProtocolMessage& message, const DiceExpression& dice,
+                                bool buildIds) {
+    if (dice.hasModifier) {
+        message.rollSlot = dice.modifier;
+        if (buildIds && dice.modifier != 0) {
+            message.id.assign(ModifierId(dice.modifier));
+        }
+    }
+    const std::string numbers = FourNumbers(dice.count, dice.sides, dice.rule, dice.parameter);
+    message.arguments.assign(numbers);
+    if (!dice.fake) {
+        return CommandCode::Roll;
+    }
+    // The fake values and the note ride behind the four numbers; the request line carries only
+    // the numbers, so a rewritten line that is too long loses nothing that goes on the wire.
+    std::string line = "FAKEROLL " + numbers + ' ';
+    line += RestFrom(message.commandLine.view(), 1);
+    message.commandLine.assign(CharacterPrefix(line, decltype(message.commandLine)::kMaxLength));
+    return CommandCode::FakeRoll;
+}
+
+std::string ArgumentsFor(CommandCode code, std::string_view line, std::int32_t rollSlot) {
+    switch (code) {
+        case CommandCode::Open:
+        case CommandCode::Mode:
+        case CommandCode::SendMesg:
+        case CommandCode::Join:
+            return std::string(WordAt(line, 1));
+        case CommandCode::Roll:
+        case CommandCode::FakeRoll:
+        case CommandCode::Operate:
+            return WordsOneToFour(line);
+        case CommandCode::ReRoll:
+            return ReRollArguments(line, OwnRollSlot(rollSlot));
+        case CommandCode::Response:
+            return std::string(WordAt(line, 2));
+        default:
+            return {};
+    }
+}
+
+// The note of a roll (converted for the wire) goes into the ID: a fresh note ID when the roll
+// has none yet, otherwise behind the modifier.
+void PutNoteInId(ProtocolMessage& message, std::string_view euCNote) {
+    if (message.id.empty()) {
+        message.id.assign(NoteId(euCNote));
+    } else {
+        AppendNoteToId(message.id, euCNote);
+    }
+}
+
+// ID of a replayed roll from one of the own-roll slots.
+void SetIdFromSlot(ProtocolMessage& message, const OwnRoll& slot) {
+    if (slot.modifier != 0) {
+        message.id.assign(ModifierId(slot.modifier));
+    }
+    if (!slot.note.empty()) {
+        PutNoteInId(message, slot.note.view());
+    }
+}
+
+void PrepareRoll(ProtocolMessage& message, std::string_view text) {
+    if (WordAt(text, 0) == "ROLL") {
+        return;
+    }
+    const std::string note = ToEuc(WordAt(text, 1), kFreeTextLimit);
+    if (note.size() <= kMaxNoteLength) {
+        PutNoteInId(message, note);
+    }
+}
+
+void PrepareMessage(ProtocolMessage& message, std::string_view text) {
+    const std::string_view word = WordAt(text, 0);
+    if (word == "s" || word == "S") {
+        std::string body = "CC SOUNDPLAY ";
+        body += WordAt(text, 1);
+        body += ".wav";
+        message.body.assign(body);
+        message.contentType = ContentType::Binary;
+    } else {
+        std::string body;
+        if (message.arguments.view() != "*") {
+            body = "to " + message.arguments.str() + ": ";
+        }
+        body += RestFrom(text, 2);
+        message.body.assign(ToEuc(body, kFreeTextLimit));
+        message.contentType = ContentType::Euc;
+    }
+    message.contentLength = static_cast<std::int32_t>(message.body.size());
+}
+
+void PrepareReRoll(ProtocolMessage& message) {
+    const OwnRoll slot = OwnRollSlot(message.rollSlot);
+    message.contentType = ContentType::Result;
+    message.body.assign(slot.diceText.view());
+    SetIdFromSlot(message, slot);
+    message.contentLength = static_cast<std::int32_t>(message.body.size());
+}
+
+void PrepareFakeRoll(ProtocolMessage& message, std::string_view text) {
+    message.contentType = ContentType::Result;
+    message.body.clear();
+    if (WordAt(text, 0) == "fake") {
+        const OwnRoll last = LastOwnRoll();
+        message.body.assign(last.diceText.view());
+        SetIdFromSlot(message, last);
+        message.contentLength = static_cast<std::int32_t>(message.body.size());
+        return;
+    }
+    int n = text.starts_with("FAKEROLL") ? 5 : 1;
+    std::string body;
+    std::string_view word = WordAt(text, n);
+    while (!word.empty() && IsDigit(word.front())) {
+        body += word;
+        body += '\n';
+        word = WordAt(text, ++n);
+    }
+    message.body.assign(body);
+    const std::string note = ToEuc(word, kFreeTextLimit);
+    if (note.size() > kMaxNoteLength) {
+        // An over-long note withholds the body: the request goes out with no dice at all.
+        message.contentLength = 0;
+        return;
+    }
+    PutNoteInId(message, note);
+    message.contentLength = static_cast<std::int32_t>(message.body.size());
+}
+
+void PrepareChat(ProtocolMessage& message, std::string_view text) {
+    const std::string body = ToEuc(text, kFreeTextLimit);
+    message.SetCommandLine("SENDMESG *", ContentType::Euc, 0);
+    message.body.assign(body);
+    message.contentLength = static_cast<std::int32_t>(message.body.size());
+}
+
+}  // namespace
+
+std::optional<DiceExpression> ReadDiceExpression(std::string_view text) {
+    std::size_t p = 0;
+    if (text.empty() || !IsDigit(text[0])) {
+        return std::nullopt;
+    }
+    DiceExpression dice;
+    dice.count = ReadNumber(text, p);
+    if (p >= text.size() || Lower(text[p]) != 'd') {
+        return std::nullopt;
+    }
+    ++p;
+    dice.sides = ReadNumber(text, p);
+    if (p < text.size()) {
+        for (const RuleLetter& rule : kRuleLetters) {
+            if (Lower(text[p]) == rule.letter) {
+                dice.rule = rule.rule;
+                dice.parameter = rule.parameter;
+                dice.fake = rule.fake;
+                ++p;
+                break;
+            }
+        }
+    }
+    if (p < text.size() && Lower(text[p]) == 'f') {
+        dice.fake = true;
+        ++p;
+    }
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
+        const bool negative = text[p] == '-';
+        ++p;
+        const std::int32_t magnitude = ReadNumber(text, p);
+        dice.hasModifier = true;
+        dice.modifier = negative ? -magnitude : magnitude;
+    }
+    return dice;
+}
+
+CommandCode ParseCommandText(ProtocolMessage& message, bool buildIds) {
+    message.arguments.clear();
+    // A request being re-classified for its header keeps the own-roll slot that the first
+    // classification chose, so a bsk2 line names the same roll as its body and ID.
+    if (buildIds) {
+        message.rollSlot = 0;
+    }
+
+    const std::string_view line = message.commandLine.view();
+    if (!line.empty() && (line.front() == '\n' || line.front() == '\r')) {
+        return CommandCode::None;
+    }
+
+    const std::string word(WordAt(line, 0));
+    if (word == "r" || word == "R") {
+        message.commandLine.assign(SprollText());
+    }
+    if (word == "bsk") {
+        message.rollSlot = 0;
+        message.commandLine.assign("REROLL 7");
+    }
+    if (word == "bsk2") {
+        message.rollSlot = 1;
+        message.commandLine.assign("REROLL 7");
+    }
+    if (word == "fake") {
+        const OwnRoll last = LastOwnRoll();
+        message.rollSlot = 1;
+        message.commandLine.assign(
+            "FAKEROLL " + FourNumbers(last.count, last.sides, last.rule, last.parameter));
+    }
+
+    if (const auto dice = ReadDiceExpression(message.commandLine.view())) {
+        return ParseDiceExpression(message, *dice, buildIds);
+    }
+
+    const std::string_view current = message.commandLine.view();
+    const std::string_view first = WordAt(current, 0);
+    if (first == "m" || first == "M") {
+        message.arguments.assign(WordAt(current, 1));
+        return CommandCode::SendMesg;
+    }
+    if (first == "s" || first == "S") {
+        message.arguments.assign("*");
+        return CommandCode::SendMesg;
+    }
+
+    const CommandCode code = WordCode(current);
+    message.arguments.assign(ArgumentsFor(code, current, message.rollSlot));
+    return code;
+}
+
+void PrepareOutgoing(ProtocolMessage& message, std::string_view text) {
+    text = TextOf(text);
+    message.SetCommandLine(text.substr(0, decltype(message.commandLine)::kMaxLength),
+                           ContentType::Other, 0);
+    switch (message.command) {
+        case CommandCode::Open:
+        case CommandCode::Join:
+        case CommandCode::Operate:
+            message.id.assign(CommandId(message.command));
+            break;
+        case CommandCode::Roll:
+            PrepareRoll(message, text);
+            break;
+        case CommandCode::SendMesg:
+            PrepareMessage(message, text);
+            break;
+        case CommandCode::ReRoll:
+            PrepareReRoll(message);
+            break;
+        case CommandCode::FakeRoll:
+            PrepareFakeRoll(message, text);
+            break;
+        case CommandCode::None:
+        case CommandCode::List:
+        case CommandCode::Close:
+        case CommandCode::Mode:
+        case CommandCode::GetUser:
+        case CommandCode::Cmd:
+            break;
+        default:
+            PrepareChat(message, text);
+            break;
+    }
+}
+
+}  // namespace tessel

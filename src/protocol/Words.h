@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string_view>
+
+#include "protocol/CommandCode.h"
+
+namespace tessel {
+
+// Blank-and-tab word operations used wherever the program takes a line apart.
+// Results are views into `line`; a text ends at its first zero byte, as the C strings
+// these lines travel in do.
+
+// Word n of `line`, counting from 0. Word 0 of a line that begins with a blank is the
+// empty word. A line feed ends the word being taken but does not separate words while
+// counting; a carriage return is part of a word.
+std::string_view WordAt(std::string_view line, int n);
+
+// The text of `line` from the start of word n up to the first line feed; empty when word n
+// does not exist.
+std::string_view RestFrom(std::string_view line, int n);
+
+// The code of word 0 of `line`.
+inline CommandCode WordCode(std::string_view line) { return CommandCodeOfWord(WordAt(line, 0)); }
+
+// `text` up to its first zero byte.
+std::string_view TextOf(std::string_view text);
+
+}  // namespace tessel
