@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/FrontEnd.h"
+
+namespace tessel {
+
+enum class DisplayKind : std::int32_t {
+    Chat = 0,
+    System = 1,
+    Roll = 2,
+};
+
+// One thing to show in the display pane. Texts are Shift-JIS; `text` carries its own line
+// ends except for a chat line from a user, which the display adds.
+struct DisplayItem {
+    std::string name;
+    std::string text;
+    DisplayKind kind = DisplayKind::Chat;  // other values are shown as `text`, unchanged
+    std::int32_t systemName = 0;           // with Chat: 1 shows the whole line as a system line
+    std::string rollInfo;                  // Roll only: "count sides rule parameter modifier note"
+
+    friend bool operator==(const DisplayItem&, const DisplayItem&) = default;
+};
+
+// Colour markers inside display text: two bytes, the first a Shift-JIS lead byte, selecting
+// the colour of the text up to the next marker.
+inline constexpr char kMarkerLead = '\xFC';
+inline constexpr std::string_view MarkNormal = "\xFC\xFC";
+inline constexpr std::string_view MarkName = "\xFC\xFB";
+inline constexpr std::string_view MarkSystem = "\xFC\xFA";
+inline constexpr std::string_view MarkDice = "\xFC\xF9";
+
+enum class ColourMarker : std::int32_t { Normal = 0, Name = 1, System = 2, Dice = 3 };
+
+// The colour slot a marker's second byte selects, if it is one.
+constexpr std::optional<ColourMarker> ColourMarkerOf(char second) {
+    switch (static_cast<unsigned char>(second)) {
+        case 0xFC:
+            return ColourMarker::Normal;
+        case 0xFB:
+            return ColourMarker::Name;
+        case 0xFA:
+            return ColourMarker::System;
+        case 0xF9:
+            return ColourMarker::Dice;
+        default:
+            return std::nullopt;
+    }
+}
+
+// First-in first-out hand-over of display items from any thread to the front end's thread.
+// Items are copied in and out; every post wakes the front end, which drains until empty.
+class DisplayQueue {
+public:
+    // Texts longer than a display item's field are cut to it.
+    static constexpr std::size_t kMaxTextLength = 4351;
+
+    explicit DisplayQueue(FrontEnd& frontEnd) : frontEnd_(frontEnd) {}
+    DisplayQueue(const DisplayQueue&) = delete;
+    DisplayQueue& operator=(const DisplayQueue&) = delete;
+
+    void PostDisplayItem(DisplayItem item);
+    std::optional<DisplayItem> TakeDisplayItem();
+    void Clear();
+    std::size_t size() const;
+
+private:
+    FrontEnd& frontEnd_;
+    mutable std::mutex lock_;
+    std::deque<DisplayItem> items_;
+};
+
+}  // namespace tessel
