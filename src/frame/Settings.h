@@ -1,0 +1,255 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/ProfileStore.h"
+
+namespace tessel {
+
+// Stands for "no stored geometry": the window keys x, y, cx and cy default to it, and the
+// front end then lets the window system choose the placement and size (the role
+// CW_USEDEFAULT plays on Windows). No real coordinate or size is this far out.
+inline constexpr std::int32_t kDefaultGeometry = INT32_MIN;
+
+// The longest profile path accepted: working directory plus "/tessel.ini".
+inline constexpr std::size_t kMaxProfilePathLength = 4095;
+
+inline constexpr std::string_view kProfileFileName = "tessel.ini";
+
+inline constexpr std::string_view kSectionWindowStyle = "WindowStyle";
+inline constexpr std::string_view kSectionSettings = "Settings";
+inline constexpr std::string_view kSectionOptions = "Options";
+
+enum class SettingType {
+    kInt,
+    kColour,  // a COLORREF, 0x00BBGGRR, stored as decimal
+    kString,
+};
+
+// Every key of tessel.ini, named as it is stored. The order is that of kSettingTable.
+enum class SettingKey : std::size_t {
+    // WindowStyle
+    x,
+    y,
+    cx,
+    cy,
+    propotion_x,
+    propotion_y,
+    propotion_memo,
+    fontname,
+    fontsize,
+    inputfontname,
+    inputfontsize,
+    memofontname,
+    memofontsize,
+    dispcolor,
+    dispbkcolor,
+    dispnamecolor,
+    dispsyscolor,
+    dispdicecolor,
+    inputcolor,
+    inputbkcolor,
+    usercolor,
+    userbkcolor,
+    memocolor,
+    memobkcolor,
+    // Settings
+    ipaddr,
+    port,
+    name,
+    channel,
+    autolog,
+    logdir,
+    autologname,
+    memofiledir,
+    userview,
+    editor,
+    // Options
+    savefiledir,
+    isrecvfile,
+    prevsendfile,
+    isrecvwave,
+    isnotify,
+    notifystring1,
+    notifystring2,
+    notifystring3,
+    notifystring4,
+    notifysoundfile,
+};
+
+// A default that is not a constant but derived when the settings are opened.
+enum class DerivedDefault {
+    kNone,
+    kStartupDirectory,
+};
+
+struct SettingSpec {
+    SettingKey key;
+    std::string_view section;
+    std::string_view name;
+    SettingType type;
+    std::int32_t intDefault = 0;        // kInt and kColour
+    std::string_view textDefault = {};  // kString
+    DerivedDefault derived = DerivedDefault::kNone;
+};
+
+// "ＭＳ Ｐゴシック" in Shift-JIS: the face of all three panes until the user picks another.
+inline constexpr std::string_view kDefaultFontName =
+    "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e";
+
+// The one place every key, its section, type and default are written down.
+inline constexpr auto kSettingTable = std::to_array<SettingSpec>({
+    {SettingKey::x, kSectionWindowStyle, "x", SettingType::kInt, kDefaultGeometry},
+    {SettingKey::y, kSectionWindowStyle, "y", SettingType::kInt, kDefaultGeometry},
+    {SettingKey::cx, kSectionWindowStyle, "cx", SettingType::kInt, kDefaultGeometry},
+    {SettingKey::cy, kSectionWindowStyle, "cy", SettingType::kInt, kDefaultGeometry},
+    // Proportions are in 1/640 of the client area; 128 is one fifth.
+    {SettingKey::propotion_x, kSectionWindowStyle, "propotion_x", SettingType::kInt, 128},
+    {SettingKey::propotion_y, kSectionWindowStyle, "propotion_y", SettingType::kInt, 128},
+    {SettingKey::propotion_memo, kSectionWindowStyle, "propotion_memo", SettingType::kInt, 0},
+    {SettingKey::fontname, kSectionWindowStyle, "fontname", SettingType::kString, 0,
+     kDefaultFontName},
+    // Font sizes are in tenths of a point.
+    {SettingKey::fontsize, kSectionWindowStyle, "fontsize", SettingType::kInt, 120},
+    {SettingKey::inputfontname, kSectionWindowStyle, "inputfontname", SettingType::kString, 0,
+     kDefaultFontName},
+    {SettingKey::inputfontsize, kSectionWindowStyle, "inputfontsize", SettingType::kInt, 120},
+    {SettingKey::memofontname, kSectionWindowStyle, "memofontname", SettingType::kString, 0,
+     kDefaultFontName},
+    {SettingKey::memofontsize, kSectionWindowStyle, "memofontsize", SettingType::kInt, 120},
+    {SettingKey::dispcolor, kSectionWindowStyle, "dispcolor", SettingType::kColour, 0xFFFFFF},
+    {SettingKey::dispbkcolor, kSectionWindowStyle, "dispbkcolor", SettingType::kColour, 0x000000},
+    {SettingKey::dispnamecolor, kSectionWindowStyle, "dispnamecolor", SettingType::kColour,
+     0xFFFF00},
+    {SettingKey::dispsyscolor, kSectionWindowStyle, "dispsyscolor", SettingType::kColour, 0x80FFFF},
+    {SettingKey::dispdicecolor, kSectionWindowStyle, "dispdicecolor", SettingType::kColour,
+     0xFFFFFF},
+    {SettingKey::inputcolor, kSectionWindowStyle, "inputcolor", SettingType::kColour, 0xFFFFFF},
+    {SettingKey::inputbkcolor, kSectionWindowStyle, "inputbkcolor", SettingType::kColour, 0x000000},
+    {SettingKey::usercolor, kSectionWindowStyle, "usercolor", SettingType::kColour, 0xFFFFFF},
+    {SettingKey::userbkcolor, kSectionWindowStyle, "userbkcolor", SettingType::kColour, 0x000000},
+    {SettingKey::memocolor, kSectionWindowStyle, "memocolor", SettingType::kColour, 0xFFFFFF},
+    {SettingKey::memobkcolor, kSectionWindowStyle, "memobkcolor", SettingType::kColour, 0x000000},
+
+    {SettingKey::ipaddr, kSectionSettings, "ipaddr", SettingType::kString},
+    {SettingKey::port, kSectionSettings, "port", SettingType::kInt, 3962},
+    {SettingKey::name, kSectionSettings, "name", SettingType::kString},
+    {SettingKey::channel, kSectionSettings, "channel", SettingType::kString},
+    {SettingKey::autolog, kSectionSettings, "autolog", SettingType::kInt, 0},
+    {SettingKey::logdir, kSectionSettings, "logdir", SettingType::kString},
+    {SettingKey::autologname, kSectionSettings, "autologname", SettingType::kString, 0,
+     "tsl%y%m%d.log"},
+    {SettingKey::memofiledir,
+     kSectionSettings,
+     "memofiledir",
+     SettingType::kString,
+     0,
+     {},
+     DerivedDefault::kStartupDirectory},
+    {SettingKey::userview, kSectionSettings, "userview", SettingType::kInt, 0},
+    // Hands the key file to the desktop's own choice of program.
+    {SettingKey::editor, kSectionSettings, "editor", SettingType::kString, 0, "xdg-open"},
+
+    {SettingKey::savefiledir, kSectionOptions, "savefiledir", SettingType::kString},
+    {SettingKey::isrecvfile, kSectionOptions, "isrecvfile", SettingType::kInt, 0},
+    {SettingKey::prevsendfile, kSectionOptions, "prevsendfile", SettingType::kString},
+    {SettingKey::isrecvwave, kSectionOptions, "isrecvwave", SettingType::kInt, 0},
+    {SettingKey::isnotify, kSectionOptions, "isnotify", SettingType::kInt, 0},
+    {SettingKey::notifystring1, kSectionOptions, "notifystring1", SettingType::kString},
+    {SettingKey::notifystring2, kSectionOptions, "notifystring2", SettingType::kString},
+    {SettingKey::notifystring3, kSectionOptions, "notifystring3", SettingType::kString},
+    {SettingKey::notifystring4, kSectionOptions, "notifystring4", SettingType::kString},
+    {SettingKey::notifysoundfile, kSectionOptions, "notifysoundfile", SettingType::kString},
+});
+
+inline constexpr std::size_t kSettingCount = kSettingTable.size();
+
+constexpr const SettingSpec& SpecOf(SettingKey key) {
+    return kSettingTable[static_cast<std::size_t>(key)];
+}
+
+namespace detail {
+
+constexpr char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
+
+constexpr bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+constexpr bool TableIsConsistent() {
+    for (std::size_t i = 0; i < kSettingCount; ++i) {
+        const SettingSpec& row = kSettingTable[i];
+        if (static_cast<std::size_t>(row.key) != i) {
+            return false;  // rows must follow SettingKey, so SpecOf can index
+        }
+        if (row.type != SettingType::kString &&
+            (!row.textDefault.empty() || row.derived != DerivedDefault::kNone)) {
+            return false;
+        }
+        for (std::size_t j = i + 1; j < kSettingCount; ++j) {
+            if (SameName(row.section, kSettingTable[j].section) &&
+                SameName(row.name, kSettingTable[j].name)) {
+                return false;  // the profile would read both from one line
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace detail
+
+static_assert(kSettingCount == static_cast<std::size_t>(SettingKey::notifysoundfile) + 1,
+              "every SettingKey needs its row in kSettingTable");
+static_assert(detail::TableIsConsistent(), "kSettingTable is out of order or has a duplicate");
+
+// tessel.ini in the working directory the program started in, with typed access by key.
+// Every read goes to the file; every write stores at once. Writes report failure, which
+// callers may ignore: their value stays in force in memory.
+class Settings {
+  public:
+    // nullopt when the working directory is empty or its profile path would be longer than
+    // kMaxProfilePathLength.
+    static std::optional<Settings> Open(std::string_view workingDirectory);
+
+    const std::string& ProfilePath() const { return store_.Path(); }
+    // The working directory followed by "/": where the default key file lives.
+    const std::string& StartupDirectory() const { return startupDirectory_; }
+    // The working directory followed by "/wav/": where sound files are looked up.
+    std::string WaveDirectory() const { return startupDirectory_ + "wav/"; }
+
+    // For kInt and kColour keys.
+    std::int32_t GetInt(SettingKey key) const;
+    bool SetInt(SettingKey key, std::int32_t value) const;
+    std::int32_t DefaultInt(SettingKey key) const { return SpecOf(key).intDefault; }
+
+    // For kString keys: Shift-JIS bytes.
+    std::string GetString(SettingKey key) const;
+    bool SetString(SettingKey key, std::string_view value) const;
+    std::string DefaultString(SettingKey key) const;
+
+    const ProfileStore& Store() const { return store_; }
+
+  private:
+    Settings(std::string profilePath, std::string startupDirectory)
+        : store_(std::move(profilePath)), startupDirectory_(std::move(startupDirectory)) {}
+
+    ProfileStore store_;
+    std::string startupDirectory_;
+};
+
+}  // namespace tessel

@@ -1,0 +1,550 @@
+#include "platform/ProfileStore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+namespace tessel {
+
+std::mutex& ProfileLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
+}
+
+// First byte of a Shift-JIS double-byte character.
+bool IsLeadByte(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Length of the character starting at `i`: 2 for a complete double-byte character.
+std::size_t CharLength(std::string_view text, std::size_t i) {
+    return IsLeadByte(text[i]) && i + 1 < text.size() ? 2 : 1;
+}
+
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualNames(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size();) {
+        const std::size_t n = CharLength(a, i);
+        if (n == 2) {
+            if (a.substr(i, 2) != b.substr(i, 2)) {
+                return false;
+            }
+        } else if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+            return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+// Offset of the last `c` that is a character of its own (not a trail byte), or npos.
+std::size_t FindLastChar(std::string_view text, char c) {
+    std::size_t found = std::string_view::npos;
+    for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+        if (text[i] == c) {
+            found = i;
+        }
+    }
+    return found;
+}
+
+std::size_t FindFirstChar(std::string_view text, char c) {
+    for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+        if (text[i] == c) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+// Byte range [begin, end) of a piece of the file.
+struct Span {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+Span TrimSpan(std::string_view text, Span span) {
+    while (span.begin < span.end && IsBlank(text[span.begin])) {
+        ++span.begin;
+    }
+    while (span.end > span.begin && IsBlank(text[span.end - 1])) {
+        --span.end;
+    }
+    return span;
+}
+
+std::string_view Trim(std::string_view text) {
+    const Span s = TrimSpan(text, {0, text.size()});
+    return text.substr(s.begin, s.end - s.begin);
+}
+
+std::string_view View(std::string_view text, Span span) {
+    return text.substr(span.begin, span.end - span.begin);
+}
+
+std::string_view Unquote(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+// One line of the file: its content and the line end after it (empty on a last line that
+// has none). CR LF, a lone CR and a lone LF each end a line.
+struct Line {
+    Span content;
+    std::size_t next = 0;  // offset just past the line end
+
+    bool HasLineEnd() const { return next > content.end; }
+};
+
+std::vector<Line> SplitLines(std::string_view text) {
+    std::vector<Line> lines;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t end = begin;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
+            ++end;
+        }
+        std::size_t next = end;
+        if (next < text.size()) {
+            next +=
+                (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
+        }
+        lines.push_back({{begin, end}, next});
+        begin = next;
+    }
+    return lines;
+}
+
+enum class LineKind { kBlank, kComment, kSection, kKey, kOther };
+
+struct ParsedLine {
+    LineKind kind = LineKind::kBlank;
+    std::string_view name;  // section or key name, trimmed
+    Span value;             // the stored value, trimmed, quotes still on
+    Span afterEquals;       // everything after '=' up to the line end
+};
+
+ParsedLine ParseLine(std::string_view text, const Line& line) {
+    ParsedLine parsed;
+    const Span trimmed = TrimSpan(text, line.content);
+    const std::string_view content = View(text, trimmed);
+    if (content.empty()) {
+        return parsed;
+    }
+    if (content.front() == ';') {
+        parsed.kind = LineKind::kComment;
+        return parsed;
+    }
+    if (content.front() == '[') {
+        const std::size_t close = FindLastChar(content, ']');
+        if (close != std::string_view::npos) {
+            parsed.kind = LineKind::kSection;
+            parsed.name = Trim(content.substr(1, close - 1));
+            return parsed;
+        }
+        // Without a closing bracket the line is read like any other.
+    }
+    const std::size_t equals = FindFirstChar(content, '=');
+    if (equals == std::string_view::npos) {
+        parsed.kind = LineKind::kOther;
+        return parsed;
+    }
+    const std::size_t equalsAt = trimmed.begin + equals;
+    parsed.kind = LineKind::kKey;
+    parsed.name = View(text, TrimSpan(text, {trimmed.begin, equalsAt}));
+    parsed.value = TrimSpan(text, {equalsAt + 1, trimmed.end});
+    parsed.afterEquals = {equalsAt + 1, line.content.end};
+    return parsed;
+}
+
+// Where a key is, or would go, in a file.
+struct Location {
+    std::optional<std::size_t> sectionLine;  // header of the first matching section
+    std::optional<std::size_t> keyLine;      // first matching key inside it
+    std::size_t lastEntryLine = 0;           // last key of that section, else its header
+    ParsedLine key;                          // the parsed key line, when found
+};
+
+Location Locate(std::string_view text, const std::vector<Line>& lines, std::string_view section,
+                std::string_view key) {
+    Location where;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const ParsedLine parsed = ParseLine(text, lines[i]);
+        if (parsed.kind == LineKind::kSection) {
+            if (where.sectionLine) {
+                break;  // only the first matching section counts
+            }
+            if (EqualNames(parsed.name, section)) {
+                where.sectionLine = i;
+                where.lastEntryLine = i;
+            }
+            continue;
+        }
+        if (!where.sectionLine || parsed.kind != LineKind::kKey) {
+            continue;
+        }
+        if (EqualNames(parsed.name, key)) {
+            where.keyLine = i;
+            where.key = parsed;
+            break;
+        }
+        where.lastEntryLine = i;
+    }
+    return where;
+}
+
+bool HasLineBreakOrNul(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+// ---- files ----
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+    // Closes now, reporting errors a delayed write-back may only show here.
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+enum class ReadStatus { kOk, kMissing, kFailed };
+
+struct FileContents {
+    ReadStatus status = ReadStatus::kFailed;
+    std::string bytes;
+    mode_t mode = 0;
+};
+
+FileContents ReadWholeFile(const std::string& path) {
+    FileContents result;
+    // O_NONBLOCK keeps a FIFO under the file's name from stalling the caller.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) {
+        result.status =
+            (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::kMissing : ReadStatus::kFailed;
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return result;
+    }
+    result.mode = info.st_mode;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n == 0) {
+            break;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return result;
+        }
+        result.bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    result.status = ReadStatus::kOk;
+    return result;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Removes the temporary file unless it was renamed into place.
+class TemporaryFile {
+  public:
+    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!committed_) {
+            ::unlink(path_.c_str());
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    void Commit() { committed_ = true; }
+
+  private:
+    std::string path_;
+    bool committed_ = false;
+};
+
+// Opens a new, uniquely named file next to `target`. Created with 0666 so that the umask
+// decides a new profile's permissions, as for any file the user creates.
+std::optional<TemporaryFile> CreateTemporaryBeside(const std::string& target, int& fdOut) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
+        std::string path = target + suffix;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            fdOut = fd;
+            return std::optional<TemporaryFile>(std::in_place, std::move(path));
+        }
+        if (errno != EEXIST) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// Writes `bytes` to a temporary file beside `target` and renames it over `target`, so the
+// file is always either wholly old or wholly new. `keepMode` carries the permissions of the
+// file being replaced.
+bool ReplaceFile(const std::string& target, std::string_view bytes,
+                 std::optional<mode_t> keepMode) {
+    int rawFd = -1;
+    std::optional<TemporaryFile> temporary = CreateTemporaryBeside(target, rawFd);
+    if (!temporary) {
+        return false;
+    }
+    FileDescriptor fd(rawFd);
+    if (keepMode && ::fchmod(fd.get(), *keepMode & 07777) != 0) {
+        return false;
+    }
+    if (!WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || !fd.Close()) {
+        return false;
+    }
+    if (::rename(temporary->path().c_str(), target.c_str()) != 0) {
+        return false;
+    }
+    temporary->Commit();
+    return true;
+}
+
+// The file a write must replace: the target of a symbolic link rather than the link, so
+// that a linked profile stays linked.
+std::string ResolveTarget(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string resolved(real);
+            std::free(real);
+            return resolved;
+        }
+    }
+    return path;
+}
+
+// A read-only file refuses the write even for a user who could replace it (root, or the
+// owner of the directory): it was made read-only to keep it as it is.
+bool IsReadOnly(const std::string& path, mode_t mode) {
+    return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+}  // namespace
+
+std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
+                                            std::string_view key) {
+    section = Trim(section);
+    key = Trim(key);
+    if (section.empty() || key.empty()) {
+        return std::nullopt;
+    }
+    const std::vector<Line> lines = SplitLines(text);
+    const Location where = Locate(text, lines, section, key);
+    if (!where.keyLine) {
+        return std::nullopt;
+    }
+    return std::string(Unquote(View(text, where.key.value)));
+}
+
+std::string WithProfileValue(std::string_view text, std::string_view section, std::string_view key,
+                             std::string_view value) {
+    section = Trim(section);
+    key = Trim(key);
+    const std::vector<Line> lines = SplitLines(text);
+    const Location where = Locate(text, lines, section, key);
+    std::string result;
+    result.reserve(text.size() + section.size() + key.size() + value.size() + 8);
+
+    if (where.keyLine) {
+        // An empty value is replaced together with any blanks after '=' it leaves behind.
+        const Span old =
+            where.key.value.begin == where.key.value.end ? where.key.afterEquals : where.key.value;
+        result.append(text.substr(0, old.begin));
+        result.append(value);
+        result.append(text.substr(old.end));
+        return result;
+    }
+
+    std::string keyLine;
+    keyLine.append(key).append("=").append(value).append(kLineEnd);
+
+    if (where.sectionLine) {
+        const Line& after = lines[where.lastEntryLine];
+        result.append(text.substr(0, after.next));
+        if (!after.HasLineEnd()) {
+            result.append(kLineEnd);
+        }
+        result.append(keyLine);
+        result.append(text.substr(after.next));
+        return result;
+    }
+
+    result.append(text);
+    if (!result.empty() && result.back() != '\r' && result.back() != '\n') {
+        result.append(kLineEnd);
+    }
+    result.append("[").append(section).append("]").append(kLineEnd);
+    result.append(keyLine);
+    return result;
+}
+
+bool IsWritableProfileEntry(std::string_view section, std::string_view key,
+                            std::string_view value) {
+    section = Trim(section);
+    key = Trim(key);
+    if (section.empty() || key.empty()) {
+        return false;
+    }
+    if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value)) {
+        return false;
+    }
+    return key.find('=') == std::string_view::npos && key.front() != '[' && key.front() != ';';
+}
+
+std::int32_t ParseProfileInt(std::string_view value, std::int32_t fallback) {
+    if (value.empty()) {
+        return fallback;
+    }
+    std::size_t i = 0;
+    while (i < value.size() && IsBlank(value[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < value.size() && (value[i] == '+' || value[i] == '-')) {
+        negative = value[i] == '-';
+        ++i;
+    }
+    std::uint32_t number = 0;  // unsigned, so overflow wraps modulo 2^32
+    if (i + 1 < value.size() && value[i] == '0' && (value[i + 1] == 'x' || value[i + 1] == 'X')) {
+        for (i += 2; i < value.size(); ++i) {
+            const char c = value[i];
+            std::uint32_t digit = 0;
+            if (c >= '0' && c <= '9') {
+                digit = static_cast<std::uint32_t>(c - '0');
+            } else if (c >= 'a' && c <= 'f') {
+                digit = static_cast<std::uint32_t>(c - 'a' + 10);
+            } else if (c >= 'A' && c <= 'F') {
+                digit = static_cast<std::uint32_t>(c - 'A' + 10);
+            } else {
+                break;
+            }
+            number = number * 16 + digit;
+        }
+    } else {
+        for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+            number = number * 10 + static_cast<std::uint32_t>(value[i] - '0');
+        }
+    }
+    if (negative) {
+        number = 0u - number;
+    }
+    return static_cast<std::int32_t>(number);
+}
+
+std::optional<std::string> ProfileStore::Lookup(std::string_view section,
+                                                std::string_view key) const {
+    std::lock_guard guard(ProfileLock());
+    const FileContents file = ReadWholeFile(path_);
+    if (file.status != ReadStatus::kOk) {
+        return std::nullopt;
+    }
+    return FindProfileValue(file.bytes, section, key);
+}
+
+std::int32_t ProfileStore::GetProfileInt(std::string_view section, std::string_view key,
+                                         std::int32_t defaultValue) const {
+    const std::optional<std::string> value = Lookup(section, key);
+    return value ? ParseProfileInt(*value, defaultValue) : defaultValue;
+}
+
+std::string ProfileStore::GetProfileString(std::string_view section, std::string_view key,
+                                           std::string_view defaultValue) const {
+    std::optional<std::string> value = Lookup(section, key);
+    return value ? std::move(*value) : std::string(defaultValue);
+}
+
+bool ProfileStore::WriteProfileInt(std::string_view section, std::string_view key,
+                                   std::int32_t value) const {
+    return WriteProfileString(section, key, std::to_string(value));
+}
+
+bool ProfileStore::WriteProfileString(std::string_view section, std::string_view key,
+                                      std::string_view value) const {
+    if (!IsWritableProfileEntry(section, key, value)) {
+        return false;
+    }
+    std::lock_guard guard(ProfileLock());
+    const std::string target = ResolveTarget(path_);
+    const FileContents file = ReadWholeFile(target);
+    std::optional<mode_t> keepMode;
+    if (file.status == ReadStatus::kFailed) {
+        // Writing now would replace a file we could not read with one holding a single key.
+        return false;
+    }
+    if (file.status == ReadStatus::kOk) {
+        if (IsReadOnly(target, file.mode)) {
+            return false;
+        }
+        keepMode = file.mode;
+    }
+    return ReplaceFile(target, WithProfileValue(file.bytes, section, key, value), keepMode);
+}
+
+}  // namespace tessel

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tessel {
+
+// The one lock every profile call holds from its read to its rename, whichever store object
+// it goes through, so two threads writing different keys of one file never lose either
+// write. It guards no data of its own, so there is nothing for tests to reset.
+std::mutex& ProfileLock();
+
+// Text-level profile operations on the bytes of a whole file, as the Windows private-profile
+// functions read and edit them. Names compare without regard to ASCII case; double-byte
+// Shift-JIS characters are compared and scanned as units, so a trail byte that happens to
+// look like a letter or a bracket is never mistaken for one.
+
+// The value of `key` in the first section called `section`, trimmed and with one pair of
+// matching quotes removed; nullopt when the section or key is missing.
+std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
+                                            std::string_view key);
+
+// `text` with `key` set to `value`: the first matching key's value replaced in place, or a
+// new key line after the last key of the first matching section, or a new section at the
+// end. Every other byte is kept. The caller has checked the names and value with
+// IsWritableProfileEntry.
+std::string WithProfileValue(std::string_view text, std::string_view section, std::string_view key,
+                             std::string_view value);
+
+// False for entries that cannot be written so that they read back the same: empty names,
+// line breaks or NUL anywhere, a key containing '=' or starting with '[' or ';'. A value
+// with a line break would otherwise inject lines (even whole sections) into the file.
+bool IsWritableProfileEntry(std::string_view section, std::string_view key, std::string_view value);
+
+// The integer a stored value stands for: leading blanks, an optional sign, "0x" for hex,
+// then digits up to the first non-digit, wrapping modulo 2^32. An empty value gives
+// `fallback`; a value without digits gives 0.
+std::int32_t ParseProfileInt(std::string_view value, std::int32_t fallback);
+
+// A private-profile (INI) file at one path. Every call reads the file as it is now; every
+// write replaces the file atomically (a temporary file in the same directory, then rename)
+// and creates it when missing. A failed write returns false and leaves the old file as it
+// was; callers may ignore the result and go on with their value in memory.
+class ProfileStore {
+  public:
+    explicit ProfileStore(std::string path) : path_(std::move(path)) {}
+
+    const std::string& Path() const { return path_; }
+
+    std::int32_t GetProfileInt(std::string_view section, std::string_view key,
+                               std::int32_t defaultValue) const;
+    std::string GetProfileString(std::string_view section, std::string_view key,
+                                 std::string_view defaultValue) const;
+    bool WriteProfileInt(std::string_view section, std::string_view key, std::int32_t value) const;
+    bool WriteProfileString(std::string_view section, std::string_view key,
+                            std::string_view value) const;
+
+  private:
+    std::optional<std::string> Lookup(std::string_view section, std::string_view key) const;
+
+    std::string path_;
+};
+
+}  // namespace tessel

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace tessel {
+
+// Plays a WAV file in the background. Play returns at once; a path that names no playable
+// file (an empty one included) plays nothing, and no default sound stands in for it.
+class SoundPlayer {
+  public:
+    virtual ~SoundPlayer() = default;
+
+    virtual void Play(const std::string& path) = 0;
+};
+
+}  // namespace tessel
