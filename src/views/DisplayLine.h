@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "views/DisplayQueue.h"
+
+namespace tessel {
+
+// Shift-JIS walking shared by the display, the log and the notification search. A lead byte
+// followed by a valid trail byte is one two-byte character; a lead byte at the end of the
+// text or before anything else stands alone, so a broken pair never swallows a line feed.
+std::size_t ShiftJisCharLength(std::string_view text, std::size_t pos);
+
+// The longest prefix of `text` of at most `maxBytes` bytes that ends on a character boundary.
+std::string_view CutAtCharacter(std::string_view text, std::size_t maxBytes);
+
+// The text of the display pane for one item, with colour markers. A `Roll` item is rendered
+// as a roll report, which records it as an own roll when its roller is `ownHandle`. Any
+// non-zero `systemName` of a chat item counts as the flag being set. Texts end at their first
+// zero byte, as the item's fields always did.
+std::string BuildDisplayLine(const DisplayItem& item, std::string_view ownHandle);
+
+// Whether the notification check runs before the line of `item` is shown: chat lines from a
+// user only.
+bool RunsNotifyCheck(const DisplayItem& item);
+
+// A stretch of display text painted in one colour.
+struct ColouredRun {
+    ColourMarker slot = ColourMarker::Normal;
+    std::string bytes;
+
+    friend bool operator==(const ColouredRun&, const ColouredRun&) = default;
+};
+
+struct ColouredSplit {
+    std::vector<ColouredRun> runs;
+    ColourMarker slotAfter = ColourMarker::Normal;  // the slot in force for the next text
+
+    friend bool operator==(const ColouredSplit&, const ColouredSplit&) = default;
+};
+
+// Splits a display text into the runs the pane paints. Markers are found character by
+// character, so a 0xFC that is the second byte of a double-byte character is text. The piece
+// before the first marker takes `slotInForce`; each marker colours what follows it. A text
+// that ends in plain text hands slot Normal to the next one; a text that ends right after a
+// marker (or is empty) hands on that marker's slot (or `slotInForce`). Empty pieces paint
+// nothing and are left out.
+ColouredSplit SplitColouredRuns(std::string_view text, ColourMarker slotInForce);
+
+// The same text as it goes to the log: exactly the characters shown, every marker removed.
+std::string LogLineOf(std::string_view text);
+
+// The pane's colour slot carried from one appended text to the next.
+class ColourRunSplitter {
+  public:
+    std::vector<ColouredRun> Split(std::string_view text);
+    ColourMarker slot() const { return slot_; }
+
+  private:
+    ColourMarker slot_ = ColourMarker::Normal;
+};
+
+}  // namespace tessel

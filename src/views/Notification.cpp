@@ -1,0 +1,64 @@
+#include "views/Notification.h"
+
+#include "protocol/Words.h"
+#include "views/DisplayLine.h"
+
+namespace tessel {
+namespace {
+
+constexpr std::string_view kSystemName = "system";
+
+// Whether `end` falls on a character boundary when `text` is walked from `start`, which is one.
+bool EndsOnBoundary(std::string_view text, std::size_t start, std::size_t end) {
+    std::size_t pos = start;
+    while (pos < end) {
+        pos += ShiftJisCharLength(text, pos);
+    }
+    return pos == end;
+}
+
+}  // namespace
+
+bool ContainsShiftJis(std::string_view haystack, std::string_view needle) {
+    if (needle.empty()) {
+        return false;
+    }
+    for (std::size_t pos = 0; pos + needle.size() <= haystack.size();
+         pos += ShiftJisCharLength(haystack, pos)) {
+        if (haystack.compare(pos, needle.size(), needle) == 0 &&
+            EndsOnBoundary(haystack, pos, pos + needle.size())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool NotifyCheck(const DisplayItem& item, std::string_view ownHandle,
+                 const NotifySettings& settings, SoundPlayer& player) {
+    constexpr std::int32_t kModeNone = 0;
+    constexpr std::int32_t kModeHandle = 2;
+    if (settings.mode == kModeNone || item.kind != DisplayKind::Chat || item.systemName != 0) {
+        return false;
+    }
+    const std::string_view name = TextOf(item.name);
+    const std::string_view text = TextOf(item.text);
+    const bool fromOthers = name != ownHandle && name != kSystemName;
+
+    if (settings.mode == kModeHandle && fromOthers && !ownHandle.empty() &&
+        ContainsShiftJis(text, ownHandle)) {
+        player.Play(settings.soundFile);
+        return true;
+    }
+    if (!fromOthers) {
+        return false;
+    }
+    for (const std::string& wanted : settings.strings) {
+        if (ContainsShiftJis(text, wanted)) {
+            player.Play(settings.soundFile);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace tessel
