@@ -1,0 +1,275 @@
+#include "views/ConversationLog.h"
+
+#include <array>
+#include <utility>
+
+#include "protocol/Charset.h"
+
+namespace tessel {
+namespace {
+
+// "ログファイルに書き込めないため、ログを停止しました: "
+constexpr std::string_view kWriteFailedText =
+    "\x83\x8d\x83\x4f\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xc9\x8f\x91\x82\xab\x8d\x9e\x82\xdf"
+    "\x82\xc8\x82\xa2\x82\xbd\x82\xdf\x81\x41\x83\x8d\x83\x4f\x82\xf0\x92\xe2\x8e\x7e\x82\xb5"
+    "\x82\xdc\x82\xb5\x82\xbd"
+    ": ";
+
+// Every occurrence of `tag` replaced by `value`; inserted text is not searched again.
+void ReplaceAll(std::string& text, std::string_view tag, std::string_view value) {
+    std::size_t pos = 0;
+    while ((pos = text.find(tag, pos)) != std::string::npos) {
+        text.replace(pos, tag.size(), value);
+        pos += value.size();
+    }
+}
+
+// A name from the server made harmless as part of a file name (see ExpandLogName).
+std::string FileNamePart(std::string_view name) {
+    std::string part(name);
+    for (char& c : part) {
+        if (c == '/' || c == '.' || c == '\0') {
+            c = '_';
+        }
+    }
+    return part;
+}
+
+// The longest prefix of `text` of at most `limit` bytes that does not end inside a
+// double-byte character.
+std::string_view CutAtCharacter(std::string_view text, std::size_t limit) {
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const bool pair =
+            IsShiftJisLead(static_cast<unsigned char>(text[end])) && end + 1 < text.size();
+        const std::size_t width = pair ? 2 : 1;
+        if (end + width > limit) {
+            break;
+        }
+        end += width;
+    }
+    return text.substr(0, end);
+}
+
+std::string TwoDigits(int value) {
+    std::array<char, 16> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%02d", value);
+    return buffer.data();
+}
+
+}  // namespace
+
+std::tm LocalTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return local;
+}
+
+std::string ExpandLogName(std::string_view pattern, std::size_t size, const std::tm& time,
+                          std::string_view channel, std::string_view handle) {
+    if (size == 0) {
+        return {};
+    }
+    const int year = time.tm_year + 1900;
+    std::array<char, 16> fullYear{};
+    std::snprintf(fullYear.data(), fullYear.size(), "%04d", year);
+
+    std::string text(pattern);
+    ReplaceAll(text, "%Y", fullYear.data());
+    ReplaceAll(text, "%y", TwoDigits(year % 100));
+    ReplaceAll(text, "%m", TwoDigits(time.tm_mon + 1));
+    ReplaceAll(text, "%d", TwoDigits(time.tm_mday));
+    ReplaceAll(text, "%H", TwoDigits(time.tm_hour));
+    ReplaceAll(text, "%M", TwoDigits(time.tm_min));
+    ReplaceAll(text, "%S", TwoDigits(time.tm_sec));
+    ReplaceAll(text, "%C", FileNamePart(channel));
+    ReplaceAll(text, "%N", FileNamePart(handle));
+    return std::string(CutAtCharacter(text, size - 1));
+}
+
+std::string LogWriteFailedNotice(std::string_view path) {
+    std::string notice(kWriteFailedText);
+    notice.append(path);
+    notice.append("\r\n");
+    return notice;
+}
+
+ConversationLog::ConversationLog(const Settings& settings, Hooks hooks)
+    : m_settings(settings), m_hooks(std::move(hooks)) {
+    std::lock_guard guard(m_lock);
+    m_autoLog = m_settings.GetInt(SettingKey::autolog);
+    m_logDir = m_settings.GetString(SettingKey::logdir);
+    m_autoLogName = m_settings.GetString(SettingKey::autologname);
+    if (m_autoLog != 0) {
+        OpenAutoLog(kStartupLogNameSize);
+    }
+}
+
+ConversationLog::~ConversationLog() = default;
+
+LogWriteResult ConversationLog::WriteLine(std::string_view line) {
+    LogWriteResult result;
+    {
+        std::lock_guard guard(m_lock);
+        if (m_isLogging != 1) {
+            return result;
+        }
+        if (line.empty()) {
+            result.status = LogWriteStatus::kWritten;
+            return result;
+        }
+        const bool written =
+            std::fwrite(line.data(), 1, line.size(), m_logFile.get()) == line.size() &&
+            std::fflush(m_logFile.get()) == 0;
+        if (written) {
+            result.status = LogWriteStatus::kWritten;
+            return result;
+        }
+        // A full disk or a vanished device would otherwise lose every later line without a
+        // word: stop here, once, and let the display say so.
+        result.status = LogWriteStatus::kFailed;
+        result.path = m_logPath;
+        CloseLog();
+    }
+    NotifyTitle();
+    return result;
+}
+
+void ConversationLog::ToggleAutoLog() {
+    std::int32_t autoLog = 0;
+    {
+        std::lock_guard guard(m_lock);
+        if (m_autoLog != 0) {
+            CloseLog();
+            m_autoLog = 0;
+        } else {
+            CloseLog();  // a manual log ends here
+            OpenAutoLog(kLogNameSize);
+            m_autoLog = 1;  // on even when the open failed: the next refresh tries again
+        }
+        autoLog = m_autoLog;
+    }
+    m_settings.SetInt(SettingKey::autolog, autoLog);
+    NotifyTitle();
+}
+
+void ConversationLog::StopLog() {
+    {
+        std::lock_guard guard(m_lock);
+        CloseLog();
+    }
+    NotifyTitle();
+}
+
+std::string ConversationLog::ProposeManualLogPath() {
+    const std::tm now = m_hooks.localTime();
+    std::lock_guard guard(m_lock);
+    m_logPath = m_logDir + "tsl" + TwoDigits((now.tm_year + 1900) % 100) +
+                TwoDigits(now.tm_mon + 1) + TwoDigits(now.tm_mday) + ".log";
+    return m_logPath;
+}
+
+bool ConversationLog::StartManualLog(std::string_view path) {
+    bool opened = false;
+    std::string directory;
+    {
+        std::lock_guard guard(m_lock);
+        CloseLog();
+        m_autoLog = 0;  // for this run only: autolog keeps its stored value
+        OpenAt(std::string(path));
+        const std::size_t slash = m_logPath.rfind('/');
+        m_logDir = slash == std::string::npos ? std::string() : m_logPath.substr(0, slash + 1);
+        directory = m_logDir;
+        opened = m_isLogging == 1;
+    }
+    m_settings.SetString(SettingKey::logdir, directory);
+    NotifyTitle();
+    return opened;
+}
+
+void ConversationLog::ApplyAutoLogSettings(std::string_view directory, std::string_view pattern) {
+    bool refreshed = false;
+    {
+        std::lock_guard guard(m_lock);
+        m_logDir = directory;
+        m_autoLogName = pattern;
+        refreshed = RefreshAutoLogLocked();
+    }
+    if (refreshed) {
+        NotifyTitle();
+    }
+    m_settings.SetString(SettingKey::logdir, directory);
+    m_settings.SetString(SettingKey::autologname, pattern);
+}
+
+void ConversationLog::RefreshAutoLog() {
+    bool refreshed = false;
+    {
+        std::lock_guard guard(m_lock);
+        refreshed = RefreshAutoLogLocked();
+    }
+    if (refreshed) {
+        NotifyTitle();
+    }
+}
+
+bool ConversationLog::IsLogging() const {
+    std::lock_guard guard(m_lock);
+    return m_isLogging == 1;
+}
+
+bool ConversationLog::AutoLog() const {
+    std::lock_guard guard(m_lock);
+    return m_autoLog != 0;
+}
+
+std::string ConversationLog::LogPath() const {
+    std::lock_guard guard(m_lock);
+    return m_logPath;
+}
+
+std::string ConversationLog::LogDir() const {
+    std::lock_guard guard(m_lock);
+    return m_logDir;
+}
+
+std::string ConversationLog::AutoLogName() const {
+    std::lock_guard guard(m_lock);
+    return m_autoLogName;
+}
+
+void ConversationLog::CloseLog() {
+    m_logFile.reset();
+    m_isLogging = 0;
+}
+
+void ConversationLog::OpenAt(std::string path) {
+    m_logPath = std::move(path);
+    // Append mode: created when missing, never truncated, every write at the end.
+    m_logFile.reset(std::fopen(m_logPath.c_str(), "ab"));
+    m_isLogging = m_logFile != nullptr ? 1 : 0;
+}
+
+void ConversationLog::OpenAutoLog(std::size_t nameSize) {
+    const std::tm now = m_hooks.localTime();
+    const LogNames names = m_hooks.currentNames ? m_hooks.currentNames() : LogNames{};
+    OpenAt(m_logDir + ExpandLogName(m_autoLogName, nameSize, now, names.channel, names.handle));
+}
+
+bool ConversationLog::RefreshAutoLogLocked() {
+    if (m_autoLog == 0) {
+        return false;
+    }
+    CloseLog();
+    OpenAutoLog(kLogNameSize);
+    return true;
+}
+
+void ConversationLog::NotifyTitle() const {
+    if (m_hooks.titleChanged) {
+        m_hooks.titleChanged();
+    }
+}
+
+}  // namespace tessel
