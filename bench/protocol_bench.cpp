@@ -134,7 +134,7 @@ BENCHMARK(BM_PrepareAndAssemble);
 // Prints what the console shows, then each conversion's speed as a ratio to iconv on the
 // same text in the same run.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
@@ -150,7 +150,7 @@ public:
         PrintRatio("ToShiftJis", "BM_ToShiftJis", "BM_IconvEucToShiftJis");
     }
 
-private:
+  private:
     void PrintRatio(const char* what, const std::string& ours, const std::string& iconv) const {
         const auto a = speeds_.find(ours);
         const auto b = speeds_.find(iconv);

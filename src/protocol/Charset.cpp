@@ -23,8 +23,12 @@ constexpr std::array<std::uint16_t, 64> kWideKana = {
 // EUC-JP of the geta mark, the customary stand-in for a character that cannot be carried.
 constexpr unsigned char kGeta[2] = {0xA2, 0xAE};
 
-constexpr bool IsShiftJisTrail(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
-constexpr bool IsEucByte(unsigned char b) { return b >= 0xA1 && b <= 0xFE; }
+constexpr bool IsShiftJisTrail(unsigned char b) {
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+constexpr bool IsEucByte(unsigned char b) {
+    return b >= 0xA1 && b <= 0xFE;
+}
 
 // One Shift-JIS pair to its EUC-JP pair; the lead must be 0x81 to 0xEF, the trail valid.
 inline void PairToEuc(unsigned char s1, unsigned char s2, unsigned char* out) {
@@ -133,8 +137,8 @@ std::size_t ToEucInPlace(char* buffer, std::size_t capacity) {
     if (capacity == 0) {
         return 0;
     }
-    const std::string converted = ToEuc(std::string_view(buffer, ::strnlen(buffer, capacity - 1)),
-                                        capacity);
+    const std::string converted =
+        ToEuc(std::string_view(buffer, ::strnlen(buffer, capacity - 1)), capacity);
     std::memcpy(buffer, converted.data(), converted.size());
     buffer[converted.size()] = '\0';
     return converted.size();

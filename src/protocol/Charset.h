@@ -10,8 +10,12 @@ namespace tessel {
 // Shift-JIS (code page 932, the program's own text) and EUC-JP (the wire) for the two-byte
 // characters of JIS X 0208, by the arithmetic correspondence of the two encodings.
 
-constexpr bool IsShiftJisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-constexpr bool IsHalfWidthKana(unsigned char b) { return b >= 0xA0 && b <= 0xDF; }
+constexpr bool IsShiftJisLead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+constexpr bool IsHalfWidthKana(unsigned char b) {
+    return b >= 0xA0 && b <= 0xDF;
+}
 
 // The full-width Shift-JIS code that a half-width katakana byte (0xA0 to 0xDF) stands for;
 // voiced marks stay separate characters. Bytes outside the range give 0.

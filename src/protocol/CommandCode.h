@@ -8,35 +8,35 @@ namespace tessel {
 
 // The protocol's vocabulary, listed once: the enum and the word table are both generated
 // from this list, so a word and its code can never drift apart.
-#define TESSEL_COMMAND_WORDS(X)               \
-    X(List, 1, "LIST")                        \
-    X(Open, 2, "OPEN")                        \
-    X(Close, 3, "CLOSE")                      \
-    X(Mode, 4, "MODE")                        \
-    X(Roll, 5, "ROLL")                        \
-    X(SendMesg, 6, "SENDMESG")                \
-    X(GetUser, 7, "GETUSER")                  \
-    X(Join, 8, "JOIN")                        \
-    X(ReRoll, 9, "REROLL")                    \
-    X(Ready, 10, "READY")                     \
-    X(Response, 11, "RESPONSE")               \
-    X(FakeRoll, 12, "FAKEROLL")               \
-    X(Operate, 13, "OPERATE")                 \
-    X(Show, 20, "SHOW")                       \
-    X(ShowMesg, 21, "SHOWMESG")               \
-    X(PutUser, 22, "PUTUSER")                 \
-    X(PutChannel, 23, "PUTCHANNEL")           \
-    X(Greeting, 40, "TesseraRELAY")           \
-    X(GreetingVersion, 41, "TesseraRELAY/0.1") \
-    X(ToServer, 50, "toServer")               \
-    X(ToClient, 51, "toClient")               \
-    X(DateLine, 60, "Date:")                  \
-    X(ServerLine, 61, "Server:")              \
-    X(ClientLine, 62, "Client:")              \
+#define TESSEL_COMMAND_WORDS(X)                 \
+    X(List, 1, "LIST")                          \
+    X(Open, 2, "OPEN")                          \
+    X(Close, 3, "CLOSE")                        \
+    X(Mode, 4, "MODE")                          \
+    X(Roll, 5, "ROLL")                          \
+    X(SendMesg, 6, "SENDMESG")                  \
+    X(GetUser, 7, "GETUSER")                    \
+    X(Join, 8, "JOIN")                          \
+    X(ReRoll, 9, "REROLL")                      \
+    X(Ready, 10, "READY")                       \
+    X(Response, 11, "RESPONSE")                 \
+    X(FakeRoll, 12, "FAKEROLL")                 \
+    X(Operate, 13, "OPERATE")                   \
+    X(Show, 20, "SHOW")                         \
+    X(ShowMesg, 21, "SHOWMESG")                 \
+    X(PutUser, 22, "PUTUSER")                   \
+    X(PutChannel, 23, "PUTCHANNEL")             \
+    X(Greeting, 40, "TesseraRELAY")             \
+    X(GreetingVersion, 41, "TesseraRELAY/0.1")  \
+    X(ToServer, 50, "toServer")                 \
+    X(ToClient, 51, "toClient")                 \
+    X(DateLine, 60, "Date:")                    \
+    X(ServerLine, 61, "Server:")                \
+    X(ClientLine, 62, "Client:")                \
     X(ContentLengthLine, 63, "Content-length:") \
-    X(ContentTypeLine, 64, "Content-type:")   \
-    X(IdLine, 65, "ID:")                      \
-    X(Cmd, 200, "CMD")                        \
+    X(ContentTypeLine, 64, "Content-type:")     \
+    X(IdLine, 65, "ID:")                        \
+    X(Cmd, 200, "CMD")                          \
     X(File, 254, "FILE")
 
 enum class CommandCode : std::int32_t {
@@ -75,7 +75,9 @@ constexpr bool CommandWordsAreUnique() {
 }  // namespace detail
 static_assert(detail::CommandWordsAreUnique(), "a command word or code is listed twice");
 
-constexpr std::int32_t ToInt(CommandCode code) { return static_cast<std::int32_t>(code); }
+constexpr std::int32_t ToInt(CommandCode code) {
+    return static_cast<std::int32_t>(code);
+}
 
 // Exact, case-sensitive lookup of one word; Other for anything else.
 constexpr CommandCode CommandCodeOfWord(std::string_view word) {

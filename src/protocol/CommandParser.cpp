@@ -13,7 +13,9 @@ namespace {
 
 constexpr std::size_t kFreeTextLimit = kBodySize;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Decimal digits from `p`; values past the 32-bit range stay at its maximum.
 std::int32_t ReadNumber(std::string_view text, std::size_t& p) {
@@ -34,11 +36,13 @@ struct RuleLetter {
 };
 
 constexpr RuleLetter kRuleLetters[] = {
-    {'a', 1, 0, false}, {'t', 7, 0, false}, {'k', 7, 1, false},
+    {'a', 1, 0, false}, {'t', 7, 0, false},  {'k', 7, 1, false},
     {'d', 9, 0, false}, {'m', 10, 0, false}, {'f', 0, 0, true},
 };
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string FourNumbers(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
     char buffer[64];
@@ -284,8 +288,8 @@ CommandCode ParseCommandText(ProtocolMessage& message, bool buildIds) {
     if (word == "fake") {
         const OwnRoll last = LastOwnRoll();
         message.rollSlot = 1;
-        message.commandLine.assign(
-            "FAKEROLL " + FourNumbers(last.count, last.sides, last.rule, last.parameter));
+        message.commandLine.assign("FAKEROLL " +
+                                   FourNumbers(last.count, last.sides, last.rule, last.parameter));
     }
 
     if (const auto dice = ReadDiceExpression(message.commandLine.view())) {

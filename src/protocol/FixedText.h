@@ -16,7 +16,7 @@ template <std::size_t N>
 class FixedText {
     static_assert(N >= 2);
 
-public:
+  public:
     static constexpr std::size_t kCapacity = N;
     static constexpr std::size_t kMaxLength = N - 1;
 
@@ -26,7 +26,7 @@ public:
     // Replaces the text with at most N - 1 bytes of `text`; false when it had to cut.
     bool assign(std::string_view text) {
         const std::size_t n = std::min(text.size(), kMaxLength);
-        std::memcpy(bytes_.data(), text.data(), n);
+        Copy(bytes_.data(), text.data(), n);
         bytes_[n] = '\0';
         return n == text.size();
     }
@@ -35,7 +35,7 @@ public:
     bool append(std::string_view text) {
         const std::size_t used = size();
         const std::size_t n = std::min(text.size(), kMaxLength - used);
-        std::memcpy(bytes_.data() + used, text.data(), n);
+        Copy(bytes_.data() + used, text.data(), n);
         bytes_[used + n] = '\0';
         return n == text.size();
     }
@@ -61,14 +61,21 @@ public:
     // Stores raw bytes (zeros included), cut to N - 1 bytes and terminated.
     std::size_t assignBytes(std::string_view raw) {
         const std::size_t n = std::min(raw.size(), kMaxLength);
-        std::memcpy(bytes_.data(), raw.data(), n);
+        Copy(bytes_.data(), raw.data(), n);
         bytes_[n] = '\0';
         return n;
     }
 
     friend bool operator==(const FixedText& a, std::string_view b) { return a.view() == b; }
 
-private:
+  private:
+    // An empty view may carry a null pointer, which memcpy must never see.
+    static void Copy(char* to, const char* from, std::size_t n) {
+        if (n > 0) {
+            std::memcpy(to, from, n);
+        }
+    }
+
     std::array<char, N> bytes_;
 };
 

@@ -23,7 +23,9 @@ std::string Cut(std::string id) {
 
 }  // namespace
 
-std::string GeneralId() { return Prefix('a'); }
+std::string GeneralId() {
+    return Prefix('a');
+}
 
 std::string CommandId(CommandCode code) {
     char marker[16];

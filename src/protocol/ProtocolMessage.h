@@ -15,7 +15,7 @@ namespace tessel {
 // The socket's own address, which an OPEN request carries. The connection supplies it;
 // without one, OPEN carries an empty address and port 0, as before any connect.
 class LocalEndpoint {
-public:
+  public:
     virtual ~LocalEndpoint() = default;
     virtual std::string LocalAddress() const = 0;
     virtual std::int32_t LocalPort() const = 0;
@@ -32,7 +32,7 @@ enum class MessageField { Body = 0, CommandLine = 1 };
 // connection. The fields are plain data, as both the reader and the request builder fill
 // them step by step.
 class ProtocolMessage {
-public:
+  public:
     explicit ProtocolMessage(const LocalEndpoint* endpoint = nullptr) : endpoint_(endpoint) {}
     virtual ~ProtocolMessage() = default;
     ProtocolMessage(const ProtocolMessage&) = default;
@@ -71,7 +71,7 @@ public:
     // Turns every "\n" of the body into "\r\n", within the body's size; returns the length.
     std::size_t ExpandLineFeeds();
 
-private:
+  private:
     const LocalEndpoint* endpoint_ = nullptr;
 };
 

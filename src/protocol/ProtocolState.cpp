@@ -45,10 +45,16 @@ void WriteText(FixedText<kNameFieldSize>& text, std::string_view value) {
 
 }  // namespace
 
-std::int32_t ClientNumber() { return ClientNumberValue().load(); }
-void SetClientNumber(std::int32_t number) { ClientNumberValue().store(number); }
+std::int32_t ClientNumber() {
+    return ClientNumberValue().load();
+}
+void SetClientNumber(std::int32_t number) {
+    ClientNumberValue().store(number);
+}
 
-std::int32_t MessageSequence() { return SequenceValue().load(); }
+std::int32_t MessageSequence() {
+    return SequenceValue().load();
+}
 
 void SetMessageSequence(std::int32_t value) {
     SequenceValue().store(((value % kSequenceModulus) + kSequenceModulus) % kSequenceModulus);
@@ -62,12 +68,24 @@ std::int32_t TakeMessageSequence() {
     return current;
 }
 
-std::string PendingHandle() { return ReadText(Shared().pendingHandle); }
-void SetPendingHandle(std::string_view handle) { WriteText(Shared().pendingHandle, handle); }
-std::string PendingChannel() { return ReadText(Shared().pendingChannel); }
-void SetPendingChannel(std::string_view channel) { WriteText(Shared().pendingChannel, channel); }
-std::string SprollText() { return ReadText(Shared().sprollText); }
-void SetSprollText(std::string_view text) { WriteText(Shared().sprollText, text); }
+std::string PendingHandle() {
+    return ReadText(Shared().pendingHandle);
+}
+void SetPendingHandle(std::string_view handle) {
+    WriteText(Shared().pendingHandle, handle);
+}
+std::string PendingChannel() {
+    return ReadText(Shared().pendingChannel);
+}
+void SetPendingChannel(std::string_view channel) {
+    WriteText(Shared().pendingChannel, channel);
+}
+std::string SprollText() {
+    return ReadText(Shared().sprollText);
+}
+void SetSprollText(std::string_view text) {
+    WriteText(Shared().sprollText, text);
+}
 
 OwnRoll LastOwnRoll() {
     std::lock_guard guard(Shared().lock);
@@ -79,7 +97,9 @@ OwnRoll PreviousOwnRoll() {
     return Shared().previousOwnRoll;
 }
 
-OwnRoll OwnRollSlot(std::int32_t slot) { return slot == 1 ? PreviousOwnRoll() : LastOwnRoll(); }
+OwnRoll OwnRollSlot(std::int32_t slot) {
+    return slot == 1 ? PreviousOwnRoll() : LastOwnRoll();
+}
 
 void RecordOwnRoll(const OwnRoll& roll) {
     std::lock_guard guard(Shared().lock);

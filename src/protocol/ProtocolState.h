@@ -9,7 +9,7 @@
 namespace tessel {
 
 // Sizes of the program's fixed text fields.
-inline constexpr std::size_t kBodySize = 4352;    // bodies, lines, the mailbox, display items
+inline constexpr std::size_t kBodySize = 4352;      // bodies, lines, the mailbox, display items
 inline constexpr std::size_t kLineFieldSize = 256;  // command lines, words, request headers
 inline constexpr std::size_t kNameFieldSize = 64;   // IDs, handles, channels, notes
 

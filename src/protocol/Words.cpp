@@ -5,7 +5,9 @@
 namespace tessel {
 namespace {
 
-bool IsSeparator(char c) { return c == ' ' || c == '\t'; }
+bool IsSeparator(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Position of the start of word n, or npos when the text ends first.
 std::size_t StartOfWord(std::string_view text, int n) {

@@ -20,7 +20,9 @@ std::string_view WordAt(std::string_view line, int n);
 std::string_view RestFrom(std::string_view line, int n);
 
 // The code of word 0 of `line`.
-inline CommandCode WordCode(std::string_view line) { return CommandCodeOfWord(WordAt(line, 0)); }
+inline CommandCode WordCode(std::string_view line) {
+    return CommandCodeOfWord(WordAt(line, 0));
+}
 
 // `text` up to its first zero byte.
 std::string_view TextOf(std::string_view text);

@@ -89,7 +89,11 @@ TEST(CharsetToEuc, WidensOnlyKanaThatAreNotTrailBytes) {
     ASSERT_TRUE(expected.has_value());
     EXPECT_EQ(Bytes(ToEuc("\x83\xB1", kTestLimit)), Bytes(*expected));
     // A trail byte in the lead range does not start a character.
-    EXPECT_EQ(Bytes(ToEuc("\x88\x9F" "a", kTestLimit)), Bytes(*Iconv("EUC-JP", "SHIFT_JIS")("\x88\x9F" "a")));
+    EXPECT_EQ(Bytes(ToEuc("\x88\x9F"
+                          "a",
+                          kTestLimit)),
+              Bytes(*Iconv("EUC-JP", "SHIFT_JIS")("\x88\x9F"
+                                                  "a")));
     EXPECT_EQ(Bytes(ToEuc("hello, world", kTestLimit)), Bytes("hello, world"));
 }
 

@@ -69,11 +69,18 @@ using PrepareTest = test::ProtocolStateTest;
 TEST_F(PrepareTest, DiceExpressionsBecomeRolls) {
     EXPECT_EQ(Prepare("2d6"),
               (Prepared{CommandCode::Roll, "2d6", "2 6 0 0", 0, "m255000000000000x", "", {}, 0}));
-    EXPECT_EQ(Prepare("3d6+2 attack"), (Prepared{CommandCode::Roll, "3d6+2 attack", "3 6 0 0", 2,
-                                                 "m25500001000+002xattack", "", {}, 0}));
+    EXPECT_EQ(Prepare("3d6+2 attack"), (Prepared{CommandCode::Roll,
+                                                 "3d6+2 attack",
+                                                 "3 6 0 0",
+                                                 2,
+                                                 "m25500001000+002xattack",
+                                                 "",
+                                                 {},
+                                                 0}));
     EXPECT_EQ(MessageSequence(), 2);
-    EXPECT_EQ(Prepare("2d10-1"), (Prepared{CommandCode::Roll, "2d10-1", "2 10 0 0", -1,
-                                           "m25500002000-001x", "", {}, 0}));
+    EXPECT_EQ(
+        Prepare("2d10-1"),
+        (Prepared{CommandCode::Roll, "2d10-1", "2 10 0 0", -1, "m25500002000-001x", "", {}, 0}));
 }
 
 TEST_F(PrepareTest, ModifierIdUsesTheOnlySequenceNumber) {
@@ -93,20 +100,20 @@ TEST_P(RuleLetters, ReadRuleParameterFakeAndModifier) {
     EXPECT_EQ(ReadDiceExpression(GetParam().text), GetParam().dice) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Dice, RuleLetters,
-    ::testing::Values(RuleCase{"1d100a", {1, 100, 1, 0, false, false, 0}},
-                      RuleCase{"2d6t", {2, 6, 7, 0, false, false, 0}},
-                      RuleCase{"2d6K", {2, 6, 7, 1, false, false, 0}},
-                      RuleCase{"2d6m", {2, 6, 10, 0, false, false, 0}},
-                      RuleCase{"2d6D6", {2, 6, 9, 0, false, false, 0}},
-                      RuleCase{"2d6f", {2, 6, 0, 0, true, false, 0}},
-                      RuleCase{"2d6af", {2, 6, 1, 0, true, false, 0}},
-                      RuleCase{"2D6x+3", {2, 6, 0, 0, false, false, 0}},
-                      RuleCase{"2d", {2, 0, 0, 0, false, false, 0}},
-                      RuleCase{"2d6-0", {2, 6, 0, 0, false, true, 0}},
-                      RuleCase{"10d10a-15", {10, 10, 1, 0, false, true, -15}},
-                      RuleCase{"99999999999d6", {2147483647, 6, 0, 0, false, false, 0}}));
+INSTANTIATE_TEST_SUITE_P(Dice, RuleLetters,
+                         ::testing::Values(RuleCase{"1d100a", {1, 100, 1, 0, false, false, 0}},
+                                           RuleCase{"2d6t", {2, 6, 7, 0, false, false, 0}},
+                                           RuleCase{"2d6K", {2, 6, 7, 1, false, false, 0}},
+                                           RuleCase{"2d6m", {2, 6, 10, 0, false, false, 0}},
+                                           RuleCase{"2d6D6", {2, 6, 9, 0, false, false, 0}},
+                                           RuleCase{"2d6f", {2, 6, 0, 0, true, false, 0}},
+                                           RuleCase{"2d6af", {2, 6, 1, 0, true, false, 0}},
+                                           RuleCase{"2D6x+3", {2, 6, 0, 0, false, false, 0}},
+                                           RuleCase{"2d", {2, 0, 0, 0, false, false, 0}},
+                                           RuleCase{"2d6-0", {2, 6, 0, 0, false, true, 0}},
+                                           RuleCase{"10d10a-15", {10, 10, 1, 0, false, true, -15}},
+                                           RuleCase{"99999999999d6",
+                                                    {2147483647, 6, 0, 0, false, false, 0}}));
 
 TEST(DiceExpressionTest, NeedsDigitsThenD) {
     EXPECT_FALSE(ReadDiceExpression("2x6"));
@@ -119,8 +126,9 @@ TEST_F(PrepareTest, FakeDiceExpressionsSendTheirOwnValues) {
     EXPECT_EQ(Prepare("2d6f 3 4 cheat"),
               (Prepared{CommandCode::FakeRoll, "FAKEROLL 2 6 0 0 3 4 cheat", "2 6 0 0", 0,
                         "m255000000000000xcheat", "3\n4\n", ContentType::Result, 4}));
-    EXPECT_EQ(Prepare("2d6af 5"), (Prepared{CommandCode::FakeRoll, "FAKEROLL 2 6 1 0 5", "2 6 1 0",
-                                            0, "m255000010000000x", "5\n", ContentType::Result, 2}));
+    EXPECT_EQ(Prepare("2d6af 5"),
+              (Prepared{CommandCode::FakeRoll, "FAKEROLL 2 6 1 0 5", "2 6 1 0", 0,
+                        "m255000010000000x", "5\n", ContentType::Result, 2}));
     // The modifier goes into the ID; the dice are still the typed ones.
     EXPECT_EQ(Prepare("2d6f+1 3 4"),
               (Prepared{CommandCode::FakeRoll, "FAKEROLL 2 6 0 0 3 4", "2 6 0 0", 1,
@@ -134,7 +142,8 @@ TEST_F(PrepareTest, FakeDiceExpressionsSendTheirOwnValues) {
 TEST_F(PrepareTest, OverLongNotesAreDropped) {
     const std::string note(33, 'n');
     EXPECT_EQ(Prepare("2d6 " + note).id, "");
-    EXPECT_EQ(Prepare("2d6 " + std::string(32, 'n')).id, "m255000000000000x" + std::string(32, 'n'));
+    EXPECT_EQ(Prepare("2d6 " + std::string(32, 'n')).id,
+              "m255000000000000x" + std::string(32, 'n'));
     // For a fake roll the over-long note withholds the body.
     const Prepared fake = Prepare("2d6f 3 4 " + note);
     EXPECT_EQ(fake.contentLength, 0);
@@ -173,12 +182,11 @@ TEST_F(PrepareTest, MessagesAndSoundRequests) {
     EXPECT_EQ(Prepare("m bob hello there"),
               (Prepared{CommandCode::SendMesg, "m bob hello there", "bob", 0, "",
                         "to bob: hello there", ContentType::Euc, 19}));
-    EXPECT_EQ(Prepare("SENDMESG * hello"),
-              (Prepared{CommandCode::SendMesg, "SENDMESG * hello", "*", 0, "", "hello",
-                        ContentType::Euc, 5}));
+    EXPECT_EQ(Prepare("SENDMESG * hello"), (Prepared{CommandCode::SendMesg, "SENDMESG * hello", "*",
+                                                     0, "", "hello", ContentType::Euc, 5}));
     EXPECT_EQ(Prepare("s fanfare"),
-              (Prepared{CommandCode::SendMesg, "s fanfare", "*", 0, "",
-                        "CC SOUNDPLAY fanfare.wav", ContentType::Binary, 24}));
+              (Prepared{CommandCode::SendMesg, "s fanfare", "*", 0, "", "CC SOUNDPLAY fanfare.wav",
+                        ContentType::Binary, 24}));
     // The body of a message travels in EUC-JP: "あ" is 0x82 0xA0 here, 0xA4 0xA2 there.
     EXPECT_EQ(Prepare("M bob \x82\xA0").body, "to bob: \xA4\xA2");
 }
@@ -218,9 +226,9 @@ TEST_F(PrepareTest, RerollsReplayTheOwnRollSlots) {
     RecordOwnRoll(Roll(3, 6, 0, 0, 0, "1\n2\n3\n"));
     EXPECT_EQ(Prepare("bsk"), (Prepared{CommandCode::ReRoll, "REROLL 7", "3 6 7 0", 0, "",
                                         "1\n2\n3\n", ContentType::Result, 6}));
-    EXPECT_EQ(Prepare("bsk2"), (Prepared{CommandCode::ReRoll, "REROLL 7", "2 10 7 0", 1,
-                                         "m25500000000-002xold", "3\n10\n", ContentType::Result,
-                                         5}));
+    EXPECT_EQ(Prepare("bsk2"),
+              (Prepared{CommandCode::ReRoll, "REROLL 7", "2 10 7 0", 1, "m25500000000-002xold",
+                        "3\n10\n", ContentType::Result, 5}));
     EXPECT_EQ(Prepare("REROLL 9 2").arguments, "3 6 9 2");
     EXPECT_EQ(Prepare("REROLL").arguments, "3 6 0 0");
 }
@@ -239,9 +247,9 @@ TEST_F(PrepareTest, Bsk2RequestLineNamesTheSameRollAsItsBody) {
 
 TEST_F(PrepareTest, FakeKeywordReplaysTheLastRoll) {
     RecordOwnRoll(Roll(2, 6, 1, 0, 3, "6\n6\n0\n2\n5\n", "hit"));
-    EXPECT_EQ(Prepare("fake"), (Prepared{CommandCode::FakeRoll, "FAKEROLL 2 6 1 0", "2 6 1 0", 1,
-                                         "m25500000000+003xhit", "6\n6\n0\n2\n5\n",
-                                         ContentType::Result, 10}));
+    EXPECT_EQ(Prepare("fake"),
+              (Prepared{CommandCode::FakeRoll, "FAKEROLL 2 6 1 0", "2 6 1 0", 1,
+                        "m25500000000+003xhit", "6\n6\n0\n2\n5\n", ContentType::Result, 10}));
 }
 
 TEST_F(PrepareTest, ReplaysBeforeAnyOwnRollUseEmptyRecords) {
@@ -256,8 +264,10 @@ TEST_F(PrepareTest, ShortcutRollUsesTheKeyFileRollText) {
     EXPECT_EQ(Prepare("r"),
               (Prepared{CommandCode::Roll, "2d6", "2 6 0 0", 0, "m255000000000000x", "", {}, 0}));
     SetSprollText("1d20+5");
-    EXPECT_EQ(Prepare("R sneak"), (Prepared{CommandCode::Roll, "1d20+5", "1 20 0 0", 5,
-                                            "m25500001000+005xsneak", "", {}, 0}));
+    EXPECT_EQ(
+        Prepare("R sneak"),
+        (Prepared{
+            CommandCode::Roll, "1d20+5", "1 20 0 0", 5, "m25500001000+005xsneak", "", {}, 0}));
     // Without a roll text, "r" is no request and goes out as chat.
     SetSprollText("");
     EXPECT_EQ(Prepare("r").body, "r");

@@ -16,13 +16,13 @@ using test::Bytes;
 constexpr std::string_view kGreeting = "TesseraRELAY 0.2\ntoServer\n";
 
 class FixedEndpoint : public LocalEndpoint {
-public:
+  public:
     std::string LocalAddress() const override { return "127.0.0.1"; }
     std::int32_t LocalPort() const override { return 40000; }
 };
 
 class RequestTest : public test::ProtocolStateTest {
-protected:
+  protected:
     Bytes Request(std::string_view text) {
         PrepareOutgoing(message, text);
         message.ToEuc(MessageField::CommandLine);
@@ -66,9 +66,8 @@ TEST_F(RequestTest, RequestLinesCarryTheirArguments) {
 }
 
 TEST_F(RequestTest, OpenCarriesTheLocalAddressAndRecordsThePendingHandle) {
-    EXPECT_EQ(Request("OPEN taro"),
-              Bytes("TesseraRELAY 0.2\ntoServer\nOPEN 127.0.0.1:40000 taro\n"
-                    "ID: m25500000000r002\n\n"));
+    EXPECT_EQ(Request("OPEN taro"), Bytes("TesseraRELAY 0.2\ntoServer\nOPEN 127.0.0.1:40000 taro\n"
+                                          "ID: m25500000000r002\n\n"));
     EXPECT_EQ(PendingHandle(), "taro");
     EXPECT_EQ(Request("JOIN #room"),
               Bytes("TesseraRELAY 0.2\ntoServer\nJOIN #room\nID: m25500001000r008\n\n"));
@@ -101,7 +100,8 @@ TEST_F(RequestTest, ProbeAnswerAndNonRequestsSendNothing) {
     message.SetCommandLine("RESPONSE 000 5", ContentType::Other, 0);
     std::string out;
     EXPECT_GT(message.AssembleRequest(out), 0u);
-    EXPECT_EQ(Bytes(out), Bytes("TesseraRELAY 0.2\ntoServer\nRESPONSE 000 5\nID: a25500000000\n\n"));
+    EXPECT_EQ(Bytes(out),
+              Bytes("TesseraRELAY 0.2\ntoServer\nRESPONSE 000 5\nID: a25500000000\n\n"));
 
     message.SetCommandLine("READY 5", ContentType::Other, 0);
     std::string header;
@@ -165,7 +165,7 @@ TEST(ContentTypeWords, MapBothWays) {
 }
 
 class ConversionTest : public test::ProtocolStateTest {
-protected:
+  protected:
     ProtocolMessage message;
 };
 

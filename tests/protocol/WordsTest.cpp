@@ -33,8 +33,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A line feed ends a word but does not separate while counting.
         WordCase{"x\ny z", 0, "x", "x"}, WordCase{"x\ny z", 1, "z", "z"},
         // A carriage return belongs to the word; the rest stops at the line feed.
-        WordCase{"CLOSE\r\n", 0, "CLOSE\r", "CLOSE\r"},
-        WordCase{"SHOWMESG bob\n", 1, "bob", "bob"},
+        WordCase{"CLOSE\r\n", 0, "CLOSE\r", "CLOSE\r"}, WordCase{"SHOWMESG bob\n", 1, "bob", "bob"},
         // Trailing blanks: the word after them does not exist.
         WordCase{"a   ", 1, "", ""}, WordCase{"", 0, "", ""}, WordCase{"", 2, "", ""},
         // Text ends at its first zero byte.

@@ -13,8 +13,8 @@ struct Bytes {
     std::string value;
 
     Bytes() = default;
-    Bytes(std::string_view v) : value(v) {}  // NOLINT: implicit by design, for EXPECT_EQ
-    Bytes(const char* v) : value(v) {}       // NOLINT
+    Bytes(std::string_view v) : value(v) {}    // NOLINT: implicit by design, for EXPECT_EQ
+    Bytes(const char* v) : value(v) {}         // NOLINT
     Bytes(const std::string& v) : value(v) {}  // NOLINT
 
     friend bool operator==(const Bytes& a, const Bytes& b) { return a.value == b.value; }

@@ -14,7 +14,7 @@ namespace tessel::test {
 // Records every front-end event in order, from any thread, and lets a test wait for a
 // condition with a timeout instead of sleeping.
 class FrontEndRecorder : public FrontEnd {
-public:
+  public:
     void DisplayTextPosted() override { Record("DisplayTextPosted"); }
     void HostConnected() override { Record("HostConnected"); }
     void UserListRefresh() override { Record("UserListRefresh"); }
@@ -56,7 +56,7 @@ public:
             timeout);
     }
 
-private:
+  private:
     void Record(const char* event) {
         {
             std::lock_guard guard(lock_);

@@ -10,7 +10,7 @@ namespace tessel::test {
 
 // glibc iconv as an independent oracle for the program's own conversions.
 class Iconv {
-public:
+  public:
     Iconv(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
     ~Iconv() {
         if (valid()) {
@@ -38,7 +38,7 @@ public:
         return out;
     }
 
-private:
+  private:
     iconv_t handle_;
 };
 

@@ -9,7 +9,7 @@ namespace tessel::test {
 // Every protocol test starts as a fresh client would: client number 255, sequence 0, no
 // own rolls, no pending handle or channel.
 class ProtocolStateTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetProtocolState(); }
     void TearDown() override { ResetProtocolState(); }
 };

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "connection/ConnectionState.h"
+#include "connection/MessageReader.h"
+#include "frame/Settings.h"
+#include "platform/FrontEnd.h"
+#include "protocol/ProtocolMessage.h"
+#include "views/DisplayQueue.h"
+
+namespace tessel {
+
+// What happens with each message the server sends; runs on the connection thread.
+class MessageHandler {
+  public:
+    virtual ~MessageHandler() = default;
+    virtual void OnMessage(ProtocolMessage& message) = 0;
+};
+
+// The client's one TCP connection to the server, driven by the connection thread's poll loop:
+// it connects, reports every step and failure as a display line, frames what arrives into
+// messages for the handler, sends requests, and makes a fresh socket after every close.
+class CClientSocket : public LocalEndpoint {
+  public:
+    using Clock = MessageReader::Clock;
+
+    // More unsent output than this means the server has stopped reading: later requests are
+    // dropped rather than buffered without bound.
+    static constexpr std::size_t kMaxUnsent = 1 << 20;
+    static constexpr int kReceiveBufferSize = 65536;
+
+    CClientSocket(DisplayQueue& display, FrontEnd& frontEnd, const Settings* settings,
+                  Clock::duration silence = MessageReader::kSilence);
+    // Says goodbye to the server (CLOSE) and shows that the connection is closed.
+    ~CClientSocket() override;
+    CClientSocket(const CClientSocket&) = delete;
+    CClientSocket& operator=(const CClientSocket&) = delete;
+
+    void SetMessageHandler(MessageHandler* handler) { handler_ = handler; }
+
+    void ConnectToHost(const ConnectRequest& request);
+    // The user's disconnect: CLOSE, close, show it, clear the session, fresh socket.
+    void Disconnect();
+    void SendClose();
+    // Sends a built request; false when it could not be sent (not connected, or the server
+    // has stopped reading). Nothing is retried.
+    bool Send(std::string_view bytes);
+
+    // The working record for outgoing requests.
+    ProtocolMessage& message() { return message_; }
+
+    std::string LocalAddress() const override;
+    std::int32_t LocalPort() const override;
+
+    // Poll-loop integration: the descriptor and events to wait for (-1 / 0 for none), what
+    // happened, and when a message in progress must be ended by silence.
+    int PollFd() const { return state_ == Phase::Idle ? -1 : fd_; }
+    short PollEvents() const;
+    void OnPollEvents(short revents, Clock::time_point now);
+    std::optional<Clock::time_point> Deadline() const { return reader_.Deadline(); }
+    // Changes whenever the descriptor is closed or replaced, so events polled for an earlier
+    // socket are never applied to a later one that happens to reuse its number.
+    std::uint64_t generation() const { return generation_; }
+    void OnTimer(Clock::time_point now);
+
+    const std::string& host() const { return host_; }
+    std::int32_t port() const { return port_; }
+
+  private:
+    enum class Phase { Idle, Connecting, Connected };
+
+    void RecreateSocket();
+    void CloseSocket();
+    void OnConnect(int error);
+    void OnClose();
+    void ReportConnectError(int code);
+    void ReadAvailable(Clock::time_point now);
+    void DeliverMessages(Clock::time_point now);
+    void FlushUnsent();
+    void UpdateLocalName();
+    void Show(std::string text);
+
+    DisplayQueue& display_;
+    FrontEnd& frontEnd_;
+    const Settings* settings_;
+    MessageHandler* handler_ = nullptr;
+    int fd_ = -1;
+    std::uint64_t generation_ = 0;
+    Phase state_ = Phase::Idle;
+    std::string host_;
+    std::int32_t port_ = 0;
+    ProtocolMessage message_;
+    ProtocolMessage incoming_;
+    MessageReader reader_;
+    std::string unsent_;
+    mutable std::mutex localLock_;
+    std::string localAddress_;
+    std::int32_t localPort_ = 0;
+};
+
+}  // namespace tessel

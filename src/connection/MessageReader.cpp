@@ -1,0 +1,190 @@
+#include "connection/MessageReader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "protocol/Words.h"
+
+namespace tessel {
+namespace {
+
+// Leading digits with an optional sign, 0 when there are none; saturates instead of
+// overflowing, since the value is capped afterwards anyway.
+std::int32_t ReadDecimal(std::string_view word) {
+    std::size_t p = 0;
+    bool negative = false;
+    if (p < word.size() && (word[p] == '+' || word[p] == '-')) {
+        negative = word[p] == '-';
+        ++p;
+    }
+    std::int64_t value = 0;
+    while (p < word.size() && word[p] >= '0' && word[p] <= '9') {
+        value = std::min<std::int64_t>(value * 10 + (word[p] - '0'),
+                                       std::numeric_limits<std::int32_t>::max());
+        ++p;
+    }
+    return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+}  // namespace
+
+void MessageReader::Feed(std::string_view bytes, Clock::time_point now) {
+    if (bytes.empty()) {
+        return;
+    }
+    if (consumed_ > 0 && consumed_ >= buffer_.size() / 2) {
+        buffer_.erase(0, consumed_);
+        consumed_ = 0;
+    }
+    buffer_.append(bytes);
+    lastByte_ = now;
+}
+
+std::optional<MessageReader::Clock::time_point> MessageReader::Deadline() const {
+    if (!InProgress()) {
+        return std::nullopt;
+    }
+    return lastByte_ + silence_;
+}
+
+void MessageReader::Reset() {
+    buffer_.clear();
+    consumed_ = 0;
+    state_ = State::Greeting;
+    body_.clear();
+    ended_ = false;
+}
+
+std::optional<std::string> MessageReader::TakeLine(bool flush) {
+    const std::size_t available = Available();
+    const std::size_t scan = std::min(available, kLineLimit);
+    const char* start = buffer_.data() + consumed_;
+    const void* feed = std::memchr(start, '\n', scan);
+    std::size_t length;
+    std::size_t taken;
+    if (feed != nullptr) {
+        length = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
+        taken = length + 1;
+    } else if (available >= kLineLimit || (flush && available > 0)) {
+        length = scan;
+        taken = scan;
+    } else {
+        return std::nullopt;
+    }
+    std::string line(start, length);
+    consumed_ += taken;
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    line += '\n';
+    return line;
+}
+
+void MessageReader::ReadHeaderLine(std::string_view line) {
+    switch (WordCode(line)) {
+        case CommandCode::ContentLengthLine:
+            message_.contentLength = ReadDecimal(WordAt(line, 1));
+            break;
+        case CommandCode::ContentTypeLine:
+            message_.contentType = ContentTypeFromText(WordAt(line, 1));
+            break;
+        case CommandCode::IdLine:
+            message_.id.assign(WordAt(line, 1));
+            break;
+        default:
+            break;  // Date:, Server:, Client: and anything else are read and ignored
+    }
+}
+
+bool MessageReader::Finish(ProtocolMessage& out, bool complete) {
+    if (!complete) {
+        message_.contentLength = 0;
+    }
+    message_.body.assignBytes(body_);
+    out = message_;
+    body_.clear();
+    state_ = State::Greeting;
+    return true;
+}
+
+bool MessageReader::Next(ProtocolMessage& out, Clock::time_point now) {
+    const bool silent = InProgress() && now - lastByte_ >= silence_;
+    const bool flush = ended_ || silent;
+    if (silent) {
+        lastByte_ = now;  // the silence is spent on this message, not on the next one
+    }
+    for (;;) {
+        switch (state_) {
+            case State::Greeting: {
+                const auto line = TakeLine(flush);
+                if (!line) {
+                    return false;
+                }
+                const CommandCode code = WordCode(*line);
+                if (code == CommandCode::Greeting || code == CommandCode::GreetingVersion) {
+                    message_.SetCommandLine("", ContentType::Other, 0);
+                    message_.id.clear();
+                    body_.clear();
+                    state_ = State::ToClient;
+                }
+                break;
+            }
+            case State::ToClient: {
+                const auto line = TakeLine(flush);
+                if (!line) {
+                    if (flush) {
+                        state_ = State::Greeting;
+                    }
+                    return false;
+                }
+                state_ =
+                    WordCode(*line) == CommandCode::ToClient ? State::CommandLine : State::Greeting;
+                break;
+            }
+            case State::CommandLine: {
+                const auto line = TakeLine(flush);
+                if (!line) {
+                    if (flush) {
+                        state_ = State::Greeting;
+                    }
+                    return false;
+                }
+                message_.SetCommandLine(*line, ContentType::Other, 0);
+                state_ = State::HeaderLines;
+                break;
+            }
+            case State::HeaderLines: {
+                const auto line = TakeLine(flush);
+                if (!line) {
+                    return flush ? Finish(out, false) : false;
+                }
+                if (*line != "\n") {
+                    ReadHeaderLine(*line);
+                    break;
+                }
+                if (static_cast<std::uint32_t>(message_.contentLength) >
+                    static_cast<std::uint32_t>(kMaxBody)) {
+                    message_.contentLength = kCappedBody;
+                }
+                if (message_.contentLength == 0) {
+                    return Finish(out, true);
+                }
+                state_ = State::Body;
+                break;
+            }
+            case State::Body: {
+                const std::size_t wanted = static_cast<std::size_t>(message_.contentLength);
+                const std::size_t n = std::min(wanted - body_.size(), Available());
+                body_.append(buffer_, consumed_, n);
+                consumed_ += n;
+                if (body_.size() == wanted) {
+                    return Finish(out, true);
+                }
+                return flush ? Finish(out, false) : false;
+            }
+        }
+    }
+}
+
+}  // namespace tessel

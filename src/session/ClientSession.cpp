@@ -1,0 +1,22 @@
+#include "session/ClientSession.h"
+
+namespace tessel {
+
+ClientSession::ClientSession(DisplayQueue& display, FrontEnd& frontEnd, Options options)
+    : connection_(std::make_unique<CConnectOnThread>(display, frontEnd, options.settings,
+                                                     options.silence)) {
+    CClientSocket& socket = connection_->socket();
+    dispatcher_ = std::make_unique<Dispatcher>(
+        Dispatcher::Services{display, frontEnd, users_, options.settings, options.sound,
+                             [&socket](std::string_view bytes) { return socket.Send(bytes); },
+                             std::move(options.refreshAutoLog)});
+    outgoing_ = std::make_unique<OutgoingRequests>(socket, display, frontEnd);
+    connection_->Start(*dispatcher_, *outgoing_);
+}
+
+ClientSession::~ClientSession() {
+    // The thread goes first: it still uses the dispatcher and the senders until it stops.
+    connection_.reset();
+}
+
+}  // namespace tessel

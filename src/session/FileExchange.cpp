@@ -1,0 +1,174 @@
+#include "session/FileExchange.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "protocol/TextFormat.h"
+#include "protocol/Words.h"
+#include "session/SessionTexts.h"
+
+namespace tessel {
+namespace {
+
+void ShowSystem(DisplayQueue& display, std::string text) {
+    DisplayItem item;
+    item.kind = DisplayKind::Chat;
+    item.name = "system";
+    item.systemName = 1;
+    item.text = std::move(text);
+    display.PostDisplayItem(std::move(item));
+}
+
+// A name that stays inside its directory: not empty, no separator of either system, not a
+// parent reference.
+bool IsPlainFileName(std::string_view name) {
+    return !name.empty() && name.find('/') == std::string_view::npos &&
+           name.find('\\') == std::string_view::npos && name.find("..") == std::string_view::npos;
+}
+
+std::string_view FirstLine(std::string_view body) {
+    const std::size_t feed = body.find('\n');
+    return body.substr(0, feed == std::string_view::npos ? body.size() : feed);
+}
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n <= 0) {
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string_view SentFileName(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<std::string> FileSendBlocks(std::string_view destination, std::string_view name,
+                                        std::string_view data) {
+    std::vector<std::string> blocks;
+    int number = 1;
+    std::size_t offset = 0;
+    for (;;) {
+        const std::string_view piece = data.substr(offset, kFilePieceSize);
+        offset += piece.size();
+        const bool last = piece.size() < kFilePieceSize;
+        if (last) {
+            number = number == 1 ? kOnlyPiece : kLastPiece;
+        }
+        char counts[32];
+        std::snprintf(counts, sizeof counts, " %3d %8d\n", number, static_cast<int>(piece.size()));
+        std::string block = "SENDMESG ";
+        block += destination;
+        block += "\nCC FILESEND ";
+        block += name;
+        block += counts;
+        block += piece;
+        blocks.push_back(std::move(block));
+        if (last) {
+            return blocks;
+        }
+        ++number;
+    }
+}
+
+FileSendResult SendFile(const std::function<void(std::string_view block)>& post,
+                        std::string_view destination, const std::string& path,
+                        std::chrono::milliseconds pause) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return FileSendResult::CannotOpen;
+    }
+    std::string data;
+    data.resize(kMaxSendFileSize + 1);
+    file.read(data.data(), static_cast<std::streamsize>(data.size()));
+    if (file.bad()) {
+        return FileSendResult::CannotOpen;
+    }
+    data.resize(static_cast<std::size_t>(file.gcount()));
+    if (data.size() > kMaxSendFileSize) {
+        return FileSendResult::TooLarge;
+    }
+    const auto blocks = FileSendBlocks(destination, SentFileName(path), data);
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        post(blocks[i]);
+        if (i + 1 < blocks.size()) {
+            std::this_thread::sleep_for(pause);
+        }
+    }
+    return FileSendResult::Sent;
+}
+
+std::string SoundRequestBlock(std::string_view destination, std::string_view soundName) {
+    std::string block = "SENDMESG ";
+    block += destination;
+    block += "\nCC SOUNDPLAY ";
+    block += SentFileName(soundName);
+    block += '\n';
+    return block;
+}
+
+void ReceiveFilePiece(std::string_view sender, std::string_view body,
+                      const std::string& receiveDirectory, DisplayQueue& display) {
+    // Words come from the piece's first line only, so a short line never borrows file bytes.
+    const std::string_view line = FirstLine(body);
+    const int number = std::atoi(std::string(WordAt(line, 3)).c_str());
+    if (number < 1) {
+        return;
+    }
+    const std::string name(WordAt(line, 2));
+    const std::size_t searched = std::min<std::size_t>(body.size(), 255);
+    const std::size_t feed = body.substr(0, searched).find('\n');
+    const std::size_t start = (feed == std::string_view::npos ? 255 : feed) + 1;
+    const long count = std::atol(std::string(WordAt(line, 4)).c_str());
+    const bool fitsBody = count >= 0 && start <= body.size() &&
+                          static_cast<std::size_t>(count) <= body.size() - start;
+    if (!IsPlainFileName(name) || !fitsBody) {
+        ShowSystem(display, FillText(texts::kFileReceiveFailed, {name}));
+        return;
+    }
+
+    const bool first = number == 1 || number == kOnlyPiece;
+    const std::string path = receiveDirectory + name;
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (first ? O_TRUNC : O_APPEND);
+    const int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) {
+        ShowSystem(display, FillText(texts::kFileReceiveFailed, {name}));
+        return;
+    }
+    if (first) {
+        ShowSystem(display, FillText(texts::kFileReceiveStart, {sender, name}));
+    }
+    const bool written = WriteAll(fd, body.substr(start, static_cast<std::size_t>(count)));
+    ::close(fd);
+    if (!written) {
+        ShowSystem(display, FillText(texts::kFileReceiveFailed, {name}));
+        return;
+    }
+    if (number == kOnlyPiece || number == kLastPiece) {
+        ShowSystem(display, FillText(texts::kFileReceiveEnd, {name}));
+    }
+}
+
+void ReceiveSoundRequest(std::string_view sender, std::string_view body,
+                         const std::string& waveDirectory, DisplayQueue& display,
+                         SoundPlayer* player) {
+    const std::string name(WordAt(FirstLine(body), 2));
+    ShowSystem(display, FillText(texts::kSoundRequestReceived, {sender, name}));
+    if (player != nullptr && IsPlainFileName(name)) {
+        player->Play(waveDirectory + name);
+    }
+}
+
+}  // namespace tessel

@@ -1,0 +1,117 @@
+#include "session/OutgoingRequests.h"
+
+#include "connection/ConnectionState.h"
+#include "protocol/CommandParser.h"
+#include "protocol/Words.h"
+#include "session/SessionState.h"
+#include "session/SessionTexts.h"
+
+namespace tessel {
+namespace {
+
+struct ModeEcho {
+    std::string_view arguments;
+    int openDice;  // -1: unchanged
+    std::string_view text;
+};
+
+constexpr ModeEcho kModeEchoes[] = {
+    {"-o", 0, texts::kSecretDiceMode},
+    {"+o", 1, texts::kOpenDiceMode},
+    {"+m", -1, texts::kMasterMode},
+    {"-m", -1, texts::kPlayerMode},
+};
+
+}  // namespace
+
+void OutgoingRequests::Echo(std::string_view text) {
+    DisplayItem item;
+    item.kind = DisplayKind::System;
+    item.text = std::string(text);
+    display_.PostDisplayItem(std::move(item));
+}
+
+void OutgoingRequests::SendSimple(std::string_view commandText) {
+    ProtocolMessage& message = socket_.message();
+    message.SetCommandLine(commandText, ContentType::Other, 0);
+    message.ToEuc(MessageField::CommandLine);
+    std::string header;
+    message.BuildHeader(header);
+    if (!header.empty()) {
+        socket_.Send(header);
+    }
+}
+
+void OutgoingRequests::SendOpen(std::string_view handle) {
+    SendSimple("OPEN " + std::string(handle) + "\n");
+}
+
+void OutgoingRequests::SendJoin(std::string_view channel) {
+    // The "#" is added when missing and never doubled.
+    SendSimple((channel.starts_with('#') ? "JOIN " : "JOIN #") + std::string(channel) + "\n");
+}
+
+void OutgoingRequests::SendCommand(std::string_view text) {
+    ProtocolMessage& message = socket_.message();
+    PrepareOutgoing(message, text);
+    message.ToEuc(MessageField::CommandLine);
+    std::string request;
+    if (message.AssembleRequest(request) > 0) {
+        socket_.Send(request);
+    }
+
+    switch (message.command) {
+        case CommandCode::Close:
+            if (IsConnected() == 1 || ConnectPending() == 1) {
+                socket_.Disconnect();
+            }
+            break;
+        case CommandCode::Mode:
+            for (const ModeEcho& echo : kModeEchoes) {
+                if (message.arguments.view() == echo.arguments) {
+                    if (echo.openDice >= 0) {
+                        SetOpenDice(echo.openDice);
+                    }
+                    Echo(echo.text);
+                    break;
+                }
+            }
+            break;
+        case CommandCode::FakeRoll:
+            Echo(texts::kFakeRollEcho);
+            break;
+        case CommandCode::Cmd:
+            HandleLocalCommand(message.commandLine.view());
+            break;
+        default:
+            break;
+    }
+}
+
+void OutgoingRequests::HandleLocalCommand(std::string_view commandLine) {
+    if (WordAt(commandLine, 1) == "QUIT") {
+        frontEnd_.Quit();
+    }
+}
+
+void OutgoingRequests::SendData(std::string_view block) {
+    const std::size_t feed = block.find('\n');
+    if (feed == std::string_view::npos) {
+        return;  // no command line: nothing that could be sent
+    }
+    const std::string_view body = block.substr(feed + 1);
+    ProtocolMessage& message = socket_.message();
+    message.SetCommandLine(block.substr(0, feed), ContentType::Binary,
+                           static_cast<std::int32_t>(body.size()));
+    message.body.assignBytes(body);
+    message.ToEuc(MessageField::CommandLine);
+    std::string request;
+    message.BuildHeader(request);
+    if (request.empty()) {
+        return;
+    }
+    request += body;
+    socket_.Send(request);
+}
+
+}  // namespace tessel
