@@ -58,7 +58,7 @@ constexpr std::optional<ColourMarker> ColourMarkerOf(char second) {
 // First-in first-out hand-over of display items from any thread to the front end's thread.
 // Items are copied in and out; every post wakes the front end, which drains until empty.
 class DisplayQueue {
-public:
+  public:
     // Texts longer than a display item's field are cut to it.
     static constexpr std::size_t kMaxTextLength = 4351;
 
@@ -71,7 +71,7 @@ public:
     void Clear();
     std::size_t size() const;
 
-private:
+  private:
     FrontEnd& frontEnd_;
     mutable std::mutex lock_;
     std::deque<DisplayItem> items_;
