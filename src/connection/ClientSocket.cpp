@@ -160,14 +160,14 @@ void CClientSocket::OnConnect(int error) {
         return;
     }
     state_ = Phase::Connected;
+    reader_.Reset();
+    UpdateLocalName();
+    SetIsConnected(1);
     Show(std::string(texts::kConnected));
     if (settings_ != nullptr) {
         settings_->SetString(SettingKey::ipaddr, host_);
         settings_->SetInt(SettingKey::port, port_);
     }
-    UpdateLocalName();
-    reader_.Reset();
-    SetIsConnected(1);
     frontEnd_.HostConnected();
 }
 

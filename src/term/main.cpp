@@ -1,0 +1,5 @@
+#include "term/TermApp.h"
+
+int main(int argc, char** argv) {
+    return tessel::RunTerm(argc, argv);
+}

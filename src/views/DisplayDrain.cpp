@@ -1,0 +1,33 @@
+#include "views/DisplayDrain.h"
+
+namespace tessel {
+
+void DisplayDrain::Show(DisplaySink& sink, std::string_view line) {
+    for (const ColouredRun& run : splitter_.Split(line)) {
+        sink.AppendRun(run.slot, run.bytes);
+    }
+}
+
+int DisplayDrain::Drain(DisplaySink& sink) {
+    int shown = 0;
+    while (auto item = services_.queue.TakeDisplayItem()) {
+        const std::string own = services_.ownHandle ? services_.ownHandle() : std::string();
+        const std::string line = BuildDisplayLine(*item, own);
+        if (RunsNotifyCheck(*item) && services_.sound != nullptr && services_.notifySettings) {
+            NotifyCheck(*item, own, services_.notifySettings(), *services_.sound);
+        }
+        Show(sink, line);
+        ++shown;
+        if (services_.log == nullptr) {
+            continue;
+        }
+        const LogWriteResult written = services_.log->WriteLine(LogLineOf(line));
+        if (written.status == LogWriteStatus::kFailed) {
+            Show(sink, std::string(MarkSystem) + LogWriteFailedNotice(written.path) +
+                           std::string(MarkNormal));
+        }
+    }
+    return shown;
+}
+
+}  // namespace tessel

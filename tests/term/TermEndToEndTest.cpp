@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/Bytes.h"
+#include "support/ChildProcess.h"
+#include "support/LoopbackPeer.h"
+#include "support/TempDirectory.h"
+#include "term/TermCodec.h"
+
+namespace tessel {
+namespace {
+
+using test::Bytes;
+
+constexpr std::string_view kGreeting = "TesseraRELAY 0.2\ntoServer\n";
+
+std::string Reply(std::string_view commandLine, std::string_view id, std::string_view body,
+                  std::string_view type = "tesra/euc") {
+    std::string out = "TesseraRELAY/0.1\ntoClient\n";
+    out += commandLine;
+    out += "\nContent-length: " + std::to_string(body.size()) + "\nContent-type: ";
+    out += type;
+    out += "\nID: ";
+    out += id;
+    out += "\n\n";
+    out += body;
+    return out;
+}
+
+// The terminal client as a user runs it: its own working directory with tessel.ini, a server
+// (played by the test) on loopback, lines typed on standard input.
+class TermEndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir.Write("tessel.ini",
+                  "[Settings]\r\nautolog=1\r\nlogdir=" + dir.dir() + "\r\nautologname=%N.log\r\n");
+    }
+
+    std::unique_ptr<test::ChildProcess> Start(std::vector<std::string> args) {
+        args.insert(args.begin(), TESSEL_TERM_BINARY);
+        return std::make_unique<test::ChildProcess>(std::move(args), dir.path());
+    }
+
+    test::TempDirectory dir;
+    test::LoopbackPeer peer;
+};
+
+TEST_F(TermEndToEnd, TypedRollIsSentAndTheReportShownAndLogged) {
+    auto term = Start({"--host", "127.0.0.1", "--port", std::to_string(peer.port()), "--handle",
+                       "taro", "--channel", "main"});
+    ASSERT_TRUE(term->started());
+    ASSERT_TRUE(peer.Accept());
+    const std::string registration =
+        std::string(kGreeting) + "OPEN 127.0.0.1:" + std::to_string(peer.PeerPort()) +
+        " taro\nID: a25500000000\n\n" + std::string(kGreeting) + "JOIN #main\nID: a25500001000\n\n";
+    EXPECT_EQ(Bytes(peer.ReadAtLeast(registration.size())), Bytes(registration));
+    peer.ClearReceived();
+    peer.Write(Reply("RESPONSE 100", "a25500000000", "OPEN taro\n") +
+               Reply("RESPONSE 100", "a25500001000", "JOIN #main\n"));
+    ASSERT_TRUE(term->WaitForOutput(" JOIN #main\n"));
+
+    term->Write("2d6+1 attack\n");
+    const std::string roll =
+        std::string(kGreeting) + "ROLL 2 6 0 0\nID: m25500002000+001xattack\n\n";
+    EXPECT_EQ(Bytes(peer.ReadAtLeast(roll.size())), Bytes(roll));
+    peer.Write(Reply("SHOW 2 6 taro 0 0", "m25500002000+001xattack", "4\n1\n", "tesra/result"));
+    // "合計値: 6" in the terminal's UTF-8.
+    ASSERT_TRUE(term->WaitForOutput("\xE5\x90\x88\xE8\xA8\x88\xE5\x80\xA4: 6"));
+
+    // Japanese typed in UTF-8 goes out as EUC-JP: "こんにちは".
+    peer.ClearReceived();
+    term->Write("\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF\n");
+    EXPECT_NE(peer.ReadUntil("\xA4\xCF").find("\n\n\xA4\xB3\xA4\xF3\xA4\xCB\xA4\xC1\xA4\xCF"),
+              std::string::npos);
+
+    term->CloseInput();
+    EXPECT_EQ(term->Wait(), 0);
+    EXPECT_TRUE(peer.WaitForClose());
+
+    const std::string shown = term->output();
+    EXPECT_NE(shown.find("taro"), std::string::npos);
+    EXPECT_NE(shown.find("(attack)"), std::string::npos);
+    EXPECT_NE(shown.find(" 4 1 \n"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\x1B'), std::string::npos) << "no colours into a pipe";
+
+    // The log holds what was shown from the moment the handle made its name, in Shift-JIS with
+    // the pane's CR LF line ends.
+    const std::string log = dir.Read("taro.log");
+    ASSERT_FALSE(log.empty());
+    std::string logAsShown = TermCodec().ToUtf8(log);
+    for (std::size_t at; (at = logAsShown.find("\r\n")) != std::string::npos;) {
+        logAsShown.erase(at, 1);
+    }
+    EXPECT_NE(shown.find(logAsShown), std::string::npos) << "log:\n" << logAsShown;
+    EXPECT_NE(logAsShown.find("\xE5\x90\x88\xE8\xA8\x88\xE5\x80\xA4: 6"), std::string::npos);
+}
+
+TEST_F(TermEndToEnd, ARefusedConnectionIsShownAndInputStillEnds) {
+    peer.StopListening();
+    auto term = Start({"--host", "127.0.0.1", "--port", std::to_string(peer.port())});
+    term->Write("hello\n");
+    term->CloseInput();
+    EXPECT_EQ(term->Wait(), 0);
+    // "接続は拒否されました"
+    EXPECT_NE(term->output().find("\xE6\x8E\xA5\xE7\xB6\x9A\xE3\x81\xAF\xE6\x8B\x92\xE5\x90\xA6"),
+              std::string::npos)
+        << term->output();
+}
+
+TEST_F(TermEndToEnd, OptionsAreCheckedAndDocumented) {
+    auto help = Start({"--help"});
+    EXPECT_EQ(help->Wait(), 0);
+    EXPECT_NE(help->output().find("Usage: tessel-term"), std::string::npos);
+    auto bad = Start({"--port", "70000"});
+    EXPECT_EQ(bad->Wait(), 2);
+    auto unknown = Start({"--colour"});
+    EXPECT_EQ(unknown->Wait(), 2);
+}
+
+}  // namespace
+}  // namespace tessel
