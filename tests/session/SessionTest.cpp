@@ -139,7 +139,7 @@ TEST_F(SessionTest, ServerMessagesAreDispatched) {
     EXPECT_EQ(ClientNumber(), 7);
     EXPECT_EQ(CurrentHandle(), "taro");
     EXPECT_EQ(CurrentChannel(), "#main");
-    EXPECT_EQ(frontEnd.count("TitleRefresh"), 2);
+    EXPECT_TRUE(frontEnd.waitForEvent("TitleRefresh", 2));
 }
 
 TEST_F(SessionTest, TypedCommandsGoOutAsExactRequests) {
