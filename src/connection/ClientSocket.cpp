@@ -171,22 +171,19 @@ void CClientSocket::OnConnect(int error) {
     frontEnd_.HostConnected();
 }
 
-// The flags and the session texts change before the front end hears of the close, so what it
-// draws in answer (enabled commands, the title) already sees the closed state.
 void CClientSocket::OnClose() {
     Show(std::string(texts::kLineDropped));
-    RecreateSocket();
-    SetIsConnected(0);
-    SetConnectPending(0);
-    SetCurrentHandle("");
-    SetCurrentChannel("");
-    Show(std::string(texts::kConnectionClosed));
-    frontEnd_.UserListClear();
-    frontEnd_.TitleRefresh();
+    Closed();
 }
 
 void CClientSocket::Disconnect() {
     SendClose();
+    Closed();
+}
+
+// The flags and the session texts change before the front end hears of the close, so what it
+// draws in answer (enabled commands, the title) already sees the closed state.
+void CClientSocket::Closed() {
     RecreateSocket();
     SetIsConnected(0);
     SetConnectPending(0);

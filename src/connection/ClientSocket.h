@@ -80,6 +80,7 @@ class CClientSocket : public LocalEndpoint {
     void CloseSocket();
     void OnConnect(int error);
     void OnClose();
+    void Closed();
     void ReportConnectError(int code);
     void ReadAvailable(Clock::time_point now);
     void DeliverMessages(Clock::time_point now);
