@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "protocol/ContentType.h"
+
+namespace tessel::relay {
+
+// The ID the relay gives messages that answer no request: "s***" and the recipient's
+// number as three digits, from which the client learns its number.
+std::string ServerId(int number);
+
+// Lays out one message to a client: the greeting, "toClient", the command line, the two
+// content lines when there is a body, the ID line, an empty line and the body. Header lines
+// end in "\n", or "\r\n" when asked; the body goes out byte for byte, since the client
+// reads it by count and splits its lines at line feeds itself.
+class MessageWriter {
+  public:
+    explicit MessageWriter(bool crlf = false) : eol_(crlf ? "\r\n" : "\n") {}
+
+    // A body over the protocol's 4096 bytes is cut there: the client would take the rest
+    // for the next header.
+    std::string Write(std::string_view command, std::string_view id, ContentType type = {},
+                      std::string_view body = {}) const;
+
+  private:
+    std::string_view eol_;
+};
+
+}  // namespace tessel::relay

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+
+namespace tessel::relay {
+
+// Every size the relay accepts or produces is capped here, so that no client can make it
+// buffer without bound and nothing it sends overruns the client's fixed fields.
+
+// Client numbers are three digits in the server-assigned ID.
+inline constexpr int kMaxClientNumber = 999;
+
+// One header line, its line ending excluded. The client's own header area is 256 bytes in
+// total, so a longer line can only come from a stream that has lost its framing.
+inline constexpr std::size_t kMaxHeaderLineBytes = 1024;
+// Header lines of one message, greeting included.
+inline constexpr std::size_t kMaxHeaderLines = 32;
+// A body in either direction: the client reads at most this many bytes of one body and
+// would take the rest for the next header.
+inline constexpr std::size_t kMaxBodyBytes = 4096;
+
+// The client's command line and its 64-byte name fields.
+inline constexpr std::size_t kMaxRequestLineBytes = 255;
+inline constexpr std::size_t kMaxNameBytes = 63;  // handles, channels, addresses, IDs
+inline constexpr std::size_t kMinChannelBytes = 2;
+
+// The client keeps 32 users; a die value line holds at most 7 characters.
+inline constexpr std::size_t kMaxUserLines = 32;
+inline constexpr std::size_t kMaxDieValueDigits = 7;
+
+// Dice: count and sides of one roll, rounds of one roll.
+inline constexpr int kMaxDice = 255;
+inline constexpr int kMaxSides = 255;
+inline constexpr int kMaxRounds = 10;
+inline constexpr int kMaxRule = 255;
+// Parameters from 128 up mark a re-roll on the client's screen, so a request may not use them.
+inline constexpr int kMaxRuleParameter = 127;
+inline constexpr int kRerollMark = 128;
+
+// Pending output of one connection; a client that lets it fill up is not reading.
+inline constexpr std::size_t kMaxOutputBytes = 1024 * 1024;
+// Bytes taken from one socket per read.
+inline constexpr std::size_t kReadChunkBytes = 64 * 1024;
+// Requests served from one connection before the loop turns to the others.
+inline constexpr int kRequestsPerTurn = 32;
+
+inline constexpr std::chrono::milliseconds kDefaultProbeInterval{60'000};
+inline constexpr std::chrono::milliseconds kDefaultProbeTimeout{30'000};
+inline constexpr int kDefaultMaxClients = 256;
+inline constexpr int kDefaultPort = 3962;
+
+}  // namespace tessel::relay

@@ -1,0 +1,32 @@
+#include "relay/RelayLog.h"
+
+#include <cstdio>
+
+#include "protocol/Charset.h"
+
+namespace tessel::relay {
+
+std::string LogText(std::string_view wire, std::size_t limit) {
+    const std::string sjis = ToShiftJis(wire);
+    std::string out;
+    for (std::size_t i = 0; i < sjis.size(); ++i) {
+        if (out.size() >= limit) {
+            out += "...";
+            break;
+        }
+        const auto b = static_cast<unsigned char>(sjis[i]);
+        if (b < 0x20 || b == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", b);
+            out += hex;
+        } else if (IsShiftJisLead(b) && i + 1 < sjis.size()) {
+            out += sjis.substr(i, 2);  // a pair stays whole
+            ++i;
+        } else {
+            out += sjis[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace tessel::relay

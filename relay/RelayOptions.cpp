@@ -1,0 +1,141 @@
+#include "relay/RelayOptions.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace tessel::relay {
+namespace {
+
+// Probe times are given in seconds, fractions allowed; a day is far beyond any sensible use
+// and keeps the arithmetic on time points safe.
+constexpr double kMaxSeconds = 86'400.0;
+
+template <typename Number>
+bool ParseWhole(std::string_view text, Number& out) {
+    if (text.empty()) {
+        return false;
+    }
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc{} && end == text.data() + text.size();
+}
+
+bool ParseSeconds(std::string_view text, std::chrono::milliseconds& out) {
+    double seconds = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() ||
+        !std::isfinite(seconds) || seconds <= 0 || seconds > kMaxSeconds) {
+        return false;
+    }
+    out = std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
+    return true;
+}
+
+bool ParseListen(std::string_view text, RelayConfig& config) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos) {
+        return false;
+    }
+    const std::string address(text.substr(0, colon));
+    in_addr parsed{};
+    if (::inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
+        return false;
+    }
+    std::uint16_t port = 0;
+    if (!ParseWhole(text.substr(colon + 1), port)) {
+        return false;
+    }
+    config.address = address;
+    config.port = port;
+    return true;
+}
+
+}  // namespace
+
+ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
+    RelayConfig config;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view name = args[i];
+        std::optional<std::string_view> inlineValue;
+        if (const std::size_t eq = name.find('='); name.starts_with("--") && eq != name.npos) {
+            inlineValue = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        if (name == "--help" || name == "-h") {
+            return ShowHelp{};
+        }
+        if (name == "--crlf") {
+            if (inlineValue) {
+                return OptionsError{"--crlf takes no value"};
+            }
+            config.crlf = true;
+            continue;
+        }
+        const bool takesValue = name == "--listen" || name == "--seed" ||
+                                name == "--probe-interval" || name == "--probe-timeout" ||
+                                name == "--max-clients";
+        if (!takesValue) {
+            return OptionsError{"unknown option '" + std::string(name) + "'"};
+        }
+        std::string_view value;
+        if (inlineValue) {
+            value = *inlineValue;
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return OptionsError{std::string(name) + " needs a value"};
+        }
+        const std::string bad =
+            "invalid value '" + std::string(value) + "' for " + std::string(name);
+        if (name == "--listen") {
+            if (!ParseListen(value, config)) {
+                return OptionsError{bad + " (expected IPv4-ADDRESS:PORT)"};
+            }
+        } else if (name == "--seed") {
+            std::uint64_t seed = 0;
+            if (!ParseWhole(value, seed)) {
+                return OptionsError{bad + " (expected a whole number)"};
+            }
+            config.seed = seed;
+        } else if (name == "--probe-interval") {
+            if (!ParseSeconds(value, config.probeInterval)) {
+                return OptionsError{bad + " (expected seconds, more than 0)"};
+            }
+        } else if (name == "--probe-timeout") {
+            if (!ParseSeconds(value, config.probeTimeout)) {
+                return OptionsError{bad + " (expected seconds, more than 0)"};
+            }
+        } else {
+            int clients = 0;
+            if (!ParseWhole(value, clients) || clients < 1 || clients > kMaxClientNumber) {
+                return OptionsError{bad + " (expected 1 to 999)"};
+            }
+            config.maxClients = clients;
+        }
+    }
+    return config;
+}
+
+std::string UsageText() {
+    return "usage: tessel-relay [--listen ADDR:PORT] [--seed N] [--probe-interval S]\n"
+           "                    [--probe-timeout S] [--max-clients N] [--crlf] [--help]\n"
+           "\n"
+           "A relay server for the TesseraRELAY protocol.\n"
+           "\n"
+           "  --listen ADDR:PORT   IPv4 address and port to listen on (default 127.0.0.1:3962;\n"
+           "                       port 0 picks a free port, which is logged)\n"
+           "  --seed N             roll dice from a fixed seed (repeatable); without it dice\n"
+           "                       come from the system's random source\n"
+           "  --probe-interval S   seconds between keep-alive probes (default 60)\n"
+           "  --probe-timeout S    seconds a client has to answer a probe (default 30)\n"
+           "  --max-clients N      clients served at once, 1 to 999 (default 256)\n"
+           "  --crlf               end header lines in CR LF instead of LF\n"
+           "  --help               show this text\n"
+           "\n"
+           "Stops cleanly on SIGINT or SIGTERM. Logs connection events and refused requests\n"
+           "to standard error.\n";
+}
+
+}  // namespace tessel::relay

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "relay/RelayLimits.h"
+
+namespace tessel::relay {
+
+// How one relay runs. The defaults are those of the command line without options.
+struct RelayConfig {
+    std::string address = "127.0.0.1";  // IPv4, dotted
+    std::uint16_t port = kDefaultPort;  // 0 picks a free port
+    std::optional<std::uint64_t> seed;  // fixed dice for tests and demos
+    std::chrono::milliseconds probeInterval = kDefaultProbeInterval;
+    std::chrono::milliseconds probeTimeout = kDefaultProbeTimeout;
+    int maxClients = kDefaultMaxClients;
+    bool crlf = false;  // header lines end in "\r\n" instead of "\n"
+};
+
+struct ShowHelp {};
+struct OptionsError {
+    std::string message;
+};
+
+using ParsedOptions = std::variant<RelayConfig, ShowHelp, OptionsError>;
+
+// Reads the command line (program name excluded). Options take their value as the next
+// argument or after "=".
+ParsedOptions ParseOptions(const std::vector<std::string_view>& args);
+
+std::string UsageText();
+
+}  // namespace tessel::relay

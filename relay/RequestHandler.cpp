@@ -1,0 +1,335 @@
+#include "relay/RequestHandler.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "protocol/Words.h"
+
+namespace tessel::relay {
+namespace {
+
+// Control bytes in a name would break the client's user list lines or its log.
+bool HasControlBytes(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x20 || b == 0x7F;
+    });
+}
+
+bool IsDigits(std::string_view word) {
+    return !word.empty() &&
+           std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A plain decimal number from `low` to `high`.
+std::optional<int> Number(std::string_view word, int low, int high) {
+    if (!IsDigits(word) || word.size() > 6) {
+        return std::nullopt;
+    }
+    int value = 0;
+    std::from_chars(word.data(), word.data() + word.size(), value);
+    if (value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Dice text as the client sends it back: lines of one to seven digits, each ended by a
+// line feed.
+bool IsDiceText(std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t feed = text.find('\n');
+        if (feed == std::string_view::npos) {
+            return false;
+        }
+        const std::string_view value = text.substr(0, feed);
+        if (!IsDigits(value) || value.size() > kMaxDieValueDigits) {
+            return false;
+        }
+        text.remove_prefix(feed + 1);
+    }
+    return true;
+}
+
+}  // namespace
+
+const RequestHandler::Route RequestHandler::kRoutes[] = {
+    {CommandCode::Open, &RequestHandler::Open},
+    {CommandCode::Join, &RequestHandler::Join},
+    {CommandCode::Close, &RequestHandler::Close},
+    {CommandCode::Mode, &RequestHandler::Mode},
+    {CommandCode::Roll, &RequestHandler::Roll},
+    {CommandCode::ReRoll, &RequestHandler::Roll},
+    {CommandCode::FakeRoll, &RequestHandler::Roll},
+    {CommandCode::SendMesg, &RequestHandler::SendMesg},
+    {CommandCode::GetUser, &RequestHandler::GetUser},
+    {CommandCode::List, &RequestHandler::List},
+    {CommandCode::Operate, &RequestHandler::Operate},
+    {CommandCode::Response, &RequestHandler::Response},
+};
+
+RequestHandler::RequestHandler(const RelayConfig& config, std::unique_ptr<DiceSource> dice)
+    : writer_(config.crlf),
+      dice_(std::move(dice)),
+      users_(config.maxClients),
+      probes_(config.probeInterval, config.probeTimeout) {}
+
+std::optional<int> RequestHandler::Connect(Clock::time_point now, Outcome& out) {
+    const std::optional<int> number = users_.Admit();
+    if (number) {
+        Probe(*number, out);
+        probes_.Start(*number, now);
+    }
+    return number;
+}
+
+Outcome RequestHandler::Handle(int from, const Request& request, Clock::time_point now) {
+    Outcome out;
+    if (!users_.active(from)) {
+        return out;
+    }
+    Turn turn{from, request, now, out, users_.at(from)};
+    if (request.malformed) {
+        Refuse(turn, *request.malformed, request.problem);
+        return out;
+    }
+    for (const Route& route : kRoutes) {
+        if (route.code == request.code) {
+            (this->*route.serve)(turn);
+            return out;
+        }
+    }
+    Refuse(turn, ResponseCode::BadCommand, "not a request");
+    return out;
+}
+
+Outcome RequestHandler::Disconnect(int number) {
+    Outcome out;
+    Leave(number, out);
+    return out;
+}
+
+Outcome RequestHandler::Tick(Clock::time_point now, std::vector<int>& silent) {
+    Outcome out;
+    ProbeSchedule::Due due = probes_.Collect(now);
+    for (const int n : due.probe) {
+        Probe(n, out);
+    }
+    silent = std::move(due.silent);
+    return out;
+}
+
+void RequestHandler::Open(Turn& turn) {
+    const std::string_view address = WordAt(turn.request.line, 1);
+    const std::string_view handle = WordAt(turn.request.line, 2);
+    if (handle.empty()) {
+        return Refuse(turn, ResponseCode::BadParameter, "no handle");
+    }
+    if (handle.size() > kMaxNameBytes || address.size() > kMaxNameBytes) {
+        return Refuse(turn, ResponseCode::BadParameter, "handle or address longer than 63 bytes");
+    }
+    if (HasControlBytes(handle) || HasControlBytes(address)) {
+        return Refuse(turn, ResponseCode::BadParameter, "control byte in handle or address");
+    }
+    if (const std::optional<int> owner = users_.FindHandle(handle); owner && *owner != turn.from) {
+        return Refuse(turn, ResponseCode::HandleTaken, "handle in use");
+    }
+    turn.sender.handle = std::string(handle);
+    turn.sender.address = std::string(address);
+    Answer(turn, ResponseLine(ResponseCode::Accepted), ContentType::Euc,
+           "OPEN " + turn.sender.handle);
+    BroadcastUsers(turn.out);
+}
+
+void RequestHandler::Join(Turn& turn) {
+    if (!turn.sender.registered()) {
+        return Refuse(turn, ResponseCode::NoHandle, "no handle yet");
+    }
+    const std::string_view channel = WordAt(turn.request.line, 1);
+    if (channel.size() < kMinChannelBytes || channel.size() > kMaxNameBytes ||
+        channel.front() != '#' || HasControlBytes(channel)) {
+        return Refuse(turn, ResponseCode::BadParameter,
+                      "channel must start with # and have 2 to 63 bytes");
+    }
+    turn.sender.channel = std::string(channel);
+    Answer(turn, ResponseLine(ResponseCode::Accepted), ContentType::Euc,
+           "JOIN " + turn.sender.channel);
+    BroadcastUsers(turn.out);
+}
+
+void RequestHandler::Close(Turn& turn) {
+    turn.out.closeSender = true;
+    Leave(turn.from, turn.out);
+}
+
+void RequestHandler::Mode(Turn& turn) {
+    const std::string_view mode = WordAt(turn.request.line, 1);
+    const bool dice = mode == "+o" || mode == "-o";
+    const bool master = mode == "+m" || mode == "-m";
+    if (!dice && !master) {
+        return Refuse(turn, ResponseCode::BadParameter, "mode is not +o, -o, +m or -m");
+    }
+    if (!turn.sender.registered()) {
+        return Refuse(turn, ResponseCode::NoHandle, "no handle yet");
+    }
+    if (dice) {
+        turn.sender.secretDice = mode == "-o";
+        Answer(turn, ResponseLine(ResponseCode::Ok));
+        return;
+    }
+    turn.sender.master = mode == "+m";
+    Answer(turn, ResponseLine(ResponseCode::Ok));
+    BroadcastUsers(turn.out);
+}
+
+void RequestHandler::Roll(Turn& turn) {
+    const Request& request = turn.request;
+    if (turn.sender.channel.empty()) {
+        return Refuse(turn, ResponseCode::NoChannel, "not in a channel");
+    }
+    const std::optional<int> count = Number(WordAt(request.line, 1), 1, kMaxDice);
+    const std::optional<int> sides = Number(WordAt(request.line, 2), 1, kMaxSides);
+    // A missing rule or parameter reads as 0, as the client's own number reading does.
+    const std::string_view ruleWord = WordAt(request.line, 3);
+    const std::string_view parameterWord = WordAt(request.line, 4);
+    const std::optional<int> rule = ruleWord.empty() ? 0 : Number(ruleWord, 0, kMaxRule);
+    const std::optional<int> parameter =
+        parameterWord.empty() ? 0 : Number(parameterWord, 0, kMaxRuleParameter);
+    if (!count || !sides) {
+        return Refuse(turn, ResponseCode::BadParameter, "dice count and sides must be 1 to 255");
+    }
+    if (!rule || !parameter) {
+        return Refuse(turn, ResponseCode::BadParameter,
+                      "rule must be 0 to 255 and its parameter 0 to 127");
+    }
+    // The roll's ID goes to every recipient unchanged; a server-assigned form would make
+    // each of them take the roller's number for its own.
+    if (request.id.starts_with("s***")) {
+        return Refuse(turn, ResponseCode::BadParameter, "a roll cannot carry a server ID");
+    }
+
+    const DiceRoll roll{*count, *sides, *rule, *parameter};
+    int shownParameter = *parameter;
+    std::string dice;
+    if (request.code == CommandCode::FakeRoll) {
+        if (request.body.empty() || !IsDiceText(request.body)) {
+            return Refuse(turn, ResponseCode::BadParameter, "fake dice must be lines of digits");
+        }
+        dice = request.body;
+    } else if (request.code == CommandCode::ReRoll) {
+        if (!IsDiceText(request.body)) {
+            return Refuse(turn, ResponseCode::BadParameter,
+                          "previous dice must be lines of digits");
+        }
+        const std::size_t used = request.body.size() + 2;  // the previous dice and the "0" line
+        const std::optional<std::string> rounds =
+            used <= kMaxBodyBytes ? RollRounds(roll, *dice_, kMaxBodyBytes - used) : std::nullopt;
+        if (!rounds) {
+            return Refuse(turn, ResponseCode::BadParameter,
+                          "previous dice leave no room for a new round");
+        }
+        dice = request.body + "0\n" + *rounds;
+        shownParameter += kRerollMark;
+    } else {
+        dice = RollRounds(roll, *dice_, kMaxBodyBytes).value_or("");
+    }
+
+    const std::string command = "SHOW " + std::to_string(*count) + " " + std::to_string(*sides) +
+                                " " + turn.sender.handle + " " + std::to_string(*rule) + " " +
+                                std::to_string(shownParameter);
+    for (const int to : users_.Members(turn.sender.channel)) {
+        if (turn.sender.secretDice && to != turn.from && !users_.at(to).master) {
+            continue;
+        }
+        const std::string id = request.id.empty() ? ServerId(to) : request.id;
+        turn.out.deliveries.push_back({to, writer_.Write(command, id, ContentType::Result, dice)});
+    }
+}
+
+void RequestHandler::SendMesg(Turn& turn) {
+    const std::string_view target = WordAt(turn.request.line, 1);
+    std::vector<int> recipients;
+    if (target == "*") {
+        if (turn.sender.channel.empty()) {
+            return Refuse(turn, ResponseCode::NoChannel, "not in a channel");
+        }
+        recipients = users_.Members(turn.sender.channel);
+    } else {
+        if (!turn.sender.registered()) {
+            return Refuse(turn, ResponseCode::NoHandle, "no handle yet");
+        }
+        const std::optional<int> to = users_.FindHandle(target);
+        if (!to) {
+            return Refuse(turn, ResponseCode::BadParameter, "no user with that handle");
+        }
+        recipients.push_back(*to);
+        if (*to != turn.from) {
+            recipients.push_back(turn.from);
+        }
+    }
+    const std::string command = "SHOWMESG " + turn.sender.handle;
+    for (const int to : recipients) {
+        turn.out.deliveries.push_back(
+            {to,
+             writer_.Write(command, ServerId(to), turn.request.contentType, turn.request.body)});
+    }
+}
+
+void RequestHandler::GetUser(Turn& turn) {
+    Answer(turn, "PUTUSER", ContentType::Euc, users_.UserListBody());
+}
+
+void RequestHandler::List(Turn& turn) {
+    Answer(turn, "PUTCHANNEL", ContentType::Euc, users_.ChannelListBody());
+}
+
+void RequestHandler::Operate(Turn& turn) {
+    Refuse(turn, ResponseCode::NotAccepted, "OPERATE is not served");
+}
+
+void RequestHandler::Response(Turn& turn) {
+    // Answers are never answered: two programs that did so could ping-pong forever.
+    const std::string_view code = WordAt(turn.request.line, 1);
+    const std::optional<int> number = Number(WordAt(turn.request.line, 2), 1, kMaxClientNumber);
+    if (code == "000" && number == turn.from) {
+        probes_.Answer(turn.from, turn.now);
+    }
+}
+
+void RequestHandler::Answer(Turn& turn, std::string_view command, ContentType type,
+                            std::string_view body) {
+    const std::string id = turn.request.id.empty() ? ServerId(turn.from) : turn.request.id;
+    turn.out.deliveries.push_back({turn.from, writer_.Write(command, id, type, body)});
+}
+
+void RequestHandler::Refuse(Turn& turn, ResponseCode code, std::string_view why) {
+    Answer(turn, ResponseLine(code));
+    turn.out.refusal = ResponseLine(code) + " (" + std::string(why) + ")";
+}
+
+void RequestHandler::Probe(int number, Outcome& out) {
+    out.deliveries.push_back(
+        {number, writer_.Write("READY " + std::to_string(number), ServerId(number))});
+}
+
+void RequestHandler::BroadcastUsers(Outcome& out) {
+    const std::string body = users_.UserListBody();
+    for (const int to : users_.connected()) {
+        out.deliveries.push_back(
+            {to, writer_.Write("PUTUSER", ServerId(to), ContentType::Euc, body)});
+    }
+}
+
+void RequestHandler::Leave(int number, Outcome& out) {
+    if (!users_.active(number)) {
+        return;
+    }
+    const bool listed = users_.at(number).registered();
+    users_.Release(number);
+    probes_.Stop(number);
+    if (listed) {
+        BroadcastUsers(out);
+    }
+}
+
+}  // namespace tessel::relay

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "relay/DiceRoller.h"
+#include "relay/MessageWriter.h"
+#include "relay/ProbeSchedule.h"
+#include "relay/RelayOptions.h"
+#include "relay/Request.h"
+#include "relay/UserDirectory.h"
+
+namespace tessel::relay {
+
+// One message for one client, laid out for the wire.
+struct Delivery {
+    int to = 0;
+    std::string bytes;
+};
+
+// What serving one request (or one event) produced.
+struct Outcome {
+    std::vector<Delivery> deliveries;  // in the order they must be sent
+    bool closeSender = false;          // the sender asked to be disconnected (CLOSE)
+    std::string refusal;               // set when the request was refused: the answer and why
+};
+
+// The relay's logic, free of sockets and clocks: requests and connection events in,
+// addressed messages out. The server feeds it and delivers what it returns.
+class RequestHandler {
+  public:
+    RequestHandler(const RelayConfig& config, std::unique_ptr<DiceSource> dice);
+
+    // Admits a new connection: its number, with the first probe "READY <n>" in `out`;
+    // nothing when the relay is full.
+    std::optional<int> Connect(Clock::time_point now, Outcome& out);
+
+    // Serves one request from client `from`.
+    Outcome Handle(int from, const Request& request, Clock::time_point now);
+
+    // A connection is gone, whatever the reason; the others learn of it when it changes
+    // the user list.
+    Outcome Disconnect(int number);
+
+    // Sends the probes that are due. Clients whose probe went unanswered are put in `silent`;
+    // the caller drops them (and calls Disconnect).
+    Outcome Tick(Clock::time_point now, std::vector<int>& silent);
+    std::optional<Clock::time_point> NextDeadline() const { return probes_.NextDeadline(); }
+
+    const UserDirectory& users() const { return users_; }
+
+  private:
+    struct Turn {
+        int from;
+        const Request& request;
+        Clock::time_point now;
+        Outcome& out;
+        ClientRecord& sender;
+    };
+    using Serve = void (RequestHandler::*)(Turn&);
+    struct Route {
+        CommandCode code;
+        Serve serve;
+    };
+    static const Route kRoutes[];
+
+    void Open(Turn& turn);
+    void Join(Turn& turn);
+    void Close(Turn& turn);
+    void Mode(Turn& turn);
+    void Roll(Turn& turn);
+    void SendMesg(Turn& turn);
+    void GetUser(Turn& turn);
+    void List(Turn& turn);
+    void Operate(Turn& turn);
+    void Response(Turn& turn);
+
+    // An answer to the sender, under the request's ID.
+    void Answer(Turn& turn, std::string_view command, ContentType type = {},
+                std::string_view body = {});
+    void Refuse(Turn& turn, ResponseCode code, std::string_view why);
+    void Probe(int number, Outcome& out);
+    void BroadcastUsers(Outcome& out);
+    void Leave(int number, Outcome& out);
+
+    MessageWriter writer_;
+    std::unique_ptr<DiceSource> dice_;
+    UserDirectory users_;
+    ProbeSchedule probes_;
+};
+
+}  // namespace tessel::relay
