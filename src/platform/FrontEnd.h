@@ -7,7 +7,7 @@ namespace tessel {
 // front end carries the event over to its own thread (the GUI with queued calls, the terminal
 // front end with its loop, tests with a recorder).
 class FrontEnd {
-public:
+  public:
     virtual ~FrontEnd() = default;
 
     // Display items are waiting in the display queue.
