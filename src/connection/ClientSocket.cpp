@@ -15,20 +15,10 @@
 
 #include "connection/ConnectionTexts.h"
 #include "platform/SocketErrors.h"
+#include "protocol/TextFormat.h"
 
 namespace tessel {
 namespace {
-
-std::string Format(std::string_view format, const char* text, int number) {
-    char buffer[kLineFieldSize * 2];
-    const std::string pattern(format);
-    if (text != nullptr) {
-        std::snprintf(buffer, sizeof buffer, pattern.c_str(), text, number);
-    } else {
-        std::snprintf(buffer, sizeof buffer, pattern.c_str(), number);
-    }
-    return buffer;
-}
 
 struct AddressListDeleter {
     void operator()(addrinfo* list) const { freeaddrinfo(list); }
@@ -42,7 +32,6 @@ CClientSocket::CClientSocket(DisplayQueue& display, FrontEnd& frontEnd, const Se
       frontEnd_(frontEnd),
       settings_(settings),
       message_(this),
-      incoming_(this),
       reader_(silence) {
     RecreateSocket();
 }
@@ -95,16 +84,34 @@ void CClientSocket::ReportConnectError(int code) {
             Show(std::string(texts::kUnreachable));
             break;
         default:
-            Show(Format(texts::kOtherError, nullptr, code));
+            Show(FillText(texts::kOtherError, {std::to_string(code)}));
             break;
     }
 }
 
+namespace {
+
+// Takes the first IPv4 address when there is one: the relay and most servers listen on IPv4
+// only, while "localhost" often resolves to ::1 first.
+const addrinfo* PreferredAddress(const addrinfo* list) {
+    for (const addrinfo* a = list; a != nullptr; a = a->ai_next) {
+        if (a->ai_family == AF_INET) {
+            return a;
+        }
+    }
+    return list;
+}
+
+}  // namespace
+
 void CClientSocket::ConnectToHost(const ConnectRequest& request) {
+    if (IsConnected() == 1 || ConnectPending() == 1) {
+        Disconnect();  // never drop a live connection without a goodbye and a cleared session
+    }
     RecreateSocket();
     host_ = request.host.str();
     port_ = request.port;
-    Show(Format(texts::kConnectingTo, host_.c_str(), port_));
+    Show(FillText(texts::kConnectingTo, {host_, std::to_string(port_)}));
     SetIsConnecting(1);
     SetConnectPending(1);
 
@@ -123,8 +130,9 @@ void CClientSocket::ConnectToHost(const ConnectRequest& request) {
     const std::unique_ptr<addrinfo, AddressListDeleter> addresses(found);
 
     if (code == kWsaWouldBlock) {
-        fd_ = ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                       found->ai_protocol);
+        const addrinfo* address = PreferredAddress(found);
+        fd_ = ::socket(address->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                       address->ai_protocol);
         if (fd_ < 0) {
             code = WinsockCodeFromErrno(errno);
         } else {
@@ -132,7 +140,8 @@ void CClientSocket::ConnectToHost(const ConnectRequest& request) {
             ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
             // A non-blocking connect always completes through the poll loop, even on loopback
             // where the kernel may finish it at once, so the user sees the same lines either way.
-            if (::connect(fd_, found->ai_addr, found->ai_addrlen) != 0 && errno != EINPROGRESS) {
+            if (::connect(fd_, address->ai_addr, address->ai_addrlen) != 0 &&
+                errno != EINPROGRESS) {
                 code = WinsockCodeFromErrno(errno);
             } else {
                 state_ = Phase::Connecting;

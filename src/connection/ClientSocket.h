@@ -70,9 +70,6 @@ class CClientSocket : public LocalEndpoint {
     std::uint64_t generation() const { return generation_; }
     void OnTimer(Clock::time_point now);
 
-    const std::string& host() const { return host_; }
-    std::int32_t port() const { return port_; }
-
   private:
     enum class Phase { Idle, Connecting, Connected };
 
@@ -98,7 +95,7 @@ class CClientSocket : public LocalEndpoint {
     std::string host_;
     std::int32_t port_ = 0;
     ProtocolMessage message_;
-    ProtocolMessage incoming_;
+    ProtocolMessage incoming_;  // separate: a request may go out while a message arrives
     MessageReader reader_;
     std::string unsent_;
     mutable std::mutex localLock_;

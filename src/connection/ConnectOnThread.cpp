@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 namespace tessel {
 
@@ -15,6 +17,11 @@ CConnectOnThread::CConnectOnThread(DisplayQueue& display, FrontEnd& frontEnd,
     : wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       mailbox_([this] { Wake(); }),
       socket_(std::make_unique<CClientSocket>(display, frontEnd, settings, silence)) {
+    if (wakeFd_ < 0) {
+        // Without it no request could ever reach the thread; nothing sensible can go on.
+        std::perror("tessel: cannot create the connection thread's event descriptor");
+        std::abort();
+    }
     SetIsConnected(0);
     SetIsConnecting(0);
     SetConnectPending(0);
@@ -87,8 +94,11 @@ void CConnectOnThread::Run() {
                 std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
             timeout = static_cast<int>(std::clamp<std::int64_t>(wait.count(), 0, 60'000));
         }
-        const int ready = ::poll(fds, 2, timeout);
-        if (ready < 0 && errno != EINTR) {
+        if (::poll(fds, 2, timeout) < 0) {
+            if (errno != EINTR) {
+                // Out of kernel memory: wait a moment instead of spinning, then try again.
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
             continue;
         }
         const std::uint64_t polledGeneration = socket_->generation();

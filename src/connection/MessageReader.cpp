@@ -7,27 +7,6 @@
 #include "protocol/Words.h"
 
 namespace tessel {
-namespace {
-
-// Leading digits with an optional sign, 0 when there are none; saturates instead of
-// overflowing, since the value is capped afterwards anyway.
-std::int32_t ReadDecimal(std::string_view word) {
-    std::size_t p = 0;
-    bool negative = false;
-    if (p < word.size() && (word[p] == '+' || word[p] == '-')) {
-        negative = word[p] == '-';
-        ++p;
-    }
-    std::int64_t value = 0;
-    while (p < word.size() && word[p] >= '0' && word[p] <= '9') {
-        value = std::min<std::int64_t>(value * 10 + (word[p] - '0'),
-                                       std::numeric_limits<std::int32_t>::max());
-        ++p;
-    }
-    return static_cast<std::int32_t>(negative ? -value : value);
-}
-
-}  // namespace
 
 void MessageReader::Feed(std::string_view bytes, Clock::time_point now) {
     if (bytes.empty()) {

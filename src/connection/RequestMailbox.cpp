@@ -15,7 +15,9 @@ bool RequestMailbox::PostText(ThreadMessage message, std::string_view text,
         RequestSemaphore.acquire();
     }
     RequestBuffer.fill('\0');
-    std::memcpy(RequestBuffer.data(), text.data(), std::min(text.size(), kMaxText));
+    if (!text.empty()) {
+        std::memcpy(RequestBuffer.data(), text.data(), std::min(text.size(), kMaxText));
+    }
     Enqueue({message, {}, 0});
     return true;
 }
@@ -23,7 +25,9 @@ bool RequestMailbox::PostText(ThreadMessage message, std::string_view text,
 void RequestMailbox::PostData(ThreadMessage message, std::string_view block) {
     RequestSemaphore.acquire();
     const std::size_t count = std::min(block.size(), kBufferSize);
-    std::memcpy(RequestBuffer.data(), block.data(), count);
+    if (count > 0) {
+        std::memcpy(RequestBuffer.data(), block.data(), count);
+    }
     Enqueue({message, {}, count});
 }
 

@@ -1,6 +1,8 @@
 #include "protocol/Words.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace tessel {
 namespace {
@@ -29,8 +31,27 @@ std::size_t StartOfWord(std::string_view text, int n) {
 }  // namespace
 
 std::string_view TextOf(std::string_view text) {
+    if (text.empty()) {
+        return text;  // an empty view may carry a null pointer, which memchr must not see
+    }
     const void* zero = std::memchr(text.data(), '\0', text.size());
     return zero == nullptr ? text : text.substr(0, static_cast<const char*>(zero) - text.data());
+}
+
+std::int32_t ReadDecimal(std::string_view word) {
+    std::size_t p = 0;
+    bool negative = false;
+    if (p < word.size() && (word[p] == '+' || word[p] == '-')) {
+        negative = word[p] == '-';
+        ++p;
+    }
+    std::int64_t value = 0;
+    while (p < word.size() && word[p] >= '0' && word[p] <= '9') {
+        value = std::min<std::int64_t>(value * 10 + (word[p] - '0'),
+                                       std::numeric_limits<std::int32_t>::max());
+        ++p;
+    }
+    return static_cast<std::int32_t>(negative ? -value : value);
 }
 
 std::string_view WordAt(std::string_view line, int n) {

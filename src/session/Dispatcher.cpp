@@ -1,7 +1,5 @@
 #include "session/Dispatcher.h"
 
-#include <cstdlib>
-
 #include "protocol/Charset.h"
 #include "protocol/TextFormat.h"
 #include "protocol/Words.h"
@@ -11,9 +9,9 @@
 namespace tessel {
 namespace {
 
-int Number(std::string_view word) {
-    return std::atoi(std::string(word).c_str());
-}
+// Client numbers have three digits in every ID the client makes; a larger one would shift the
+// modifier and note out of the places where every reader looks for them.
+constexpr std::int32_t kMaxClientNumber = 999;
 
 struct ResponseText {
     std::string_view code;
@@ -31,7 +29,7 @@ constexpr ResponseText kResponseErrors[] = {
 // digits at position 12, and "x" with the note (EUC-JP) from position 16.
 int ModifierOfId(std::string_view id) {
     if (id.size() > 12 && id[0] == 'm' && (id[12] == '+' || id[12] == '-')) {
-        return Number(id.substr(12, 4));
+        return ReadDecimal(id.substr(12, 4));
     }
     return 0;
 }
@@ -76,7 +74,7 @@ UserTable::Rows ParseUserTable(std::string_view body) {
         rows[i].handle.assign(WordAt(line, 0));
         rows[i].channel.assign(WordAt(line, 1));
         rows[i].address.assign(WordAt(line, 2));
-        rows[i].attribute = static_cast<std::uint8_t>(Number(WordAt(line, 3)) & 0xFF);
+        rows[i].attribute = static_cast<std::uint8_t>(ReadDecimal(WordAt(line, 3)) & 0xFF);
     }
     return rows;
 }
@@ -140,7 +138,10 @@ void Dispatcher::OnMessage(ProtocolMessage& message) {
     }
     message.Classify();
     if (message.id.view().starts_with("s***")) {
-        SetClientNumber(Number(message.id.view().substr(4)));
+        const std::int32_t number = ReadDecimal(message.id.view().substr(4));
+        if (number >= 0 && number <= kMaxClientNumber) {
+            SetClientNumber(number);
+        }
     }
 
     switch (message.command) {
@@ -221,10 +222,10 @@ void Dispatcher::OnShow(const ProtocolMessage& message) {
     item.kind = DisplayKind::Roll;
     item.name = std::string(WordAt(line, 3));
     item.text = std::string(message.body.view());
-    item.rollInfo = std::to_string(Number(WordAt(line, 1))) + ' ' +
-                    std::to_string(Number(WordAt(line, 2))) + ' ' +
-                    std::to_string(Number(WordAt(line, 4))) + ' ' +
-                    std::to_string(Number(WordAt(line, 5))) + ' ' +
+    item.rollInfo = std::to_string(ReadDecimal(WordAt(line, 1))) + ' ' +
+                    std::to_string(ReadDecimal(WordAt(line, 2))) + ' ' +
+                    std::to_string(ReadDecimal(WordAt(line, 4))) + ' ' +
+                    std::to_string(ReadDecimal(WordAt(line, 5))) + ' ' +
                     std::to_string(ModifierOfId(id)) + ' ' + note;
     services_.display.PostDisplayItem(std::move(item));
 }

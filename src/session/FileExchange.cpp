@@ -1,14 +1,15 @@
 #include "session/FileExchange.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
+#include "protocol/Charset.h"
 #include "protocol/TextFormat.h"
 #include "protocol/Words.h"
 #include "session/SessionTexts.h"
@@ -25,11 +26,32 @@ void ShowSystem(DisplayQueue& display, std::string text) {
     display.PostDisplayItem(std::move(item));
 }
 
-// A name that stays inside its directory: not empty, no separator of either system, not a
-// parent reference.
+// A name that stays inside its directory and beside the visible files there: not empty, no
+// separator of either system, no parent reference, not hidden (dot files configure programs).
+// The backslash counts only as a character of its own: in Shift-JIS, 0x5C is also the second
+// byte of common characters such as "ソ" and "表".
 bool IsPlainFileName(std::string_view name) {
-    return !name.empty() && name.find('/') == std::string_view::npos &&
-           name.find('\\') == std::string_view::npos && name.find("..") == std::string_view::npos;
+    if (name.empty() || name.front() == '.' || name.find('/') != std::string_view::npos ||
+        name.find("..") != std::string_view::npos) {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto b = static_cast<unsigned char>(name[i]);
+        if (IsShiftJisLead(b) && i + 1 < name.size()) {
+            ++i;
+        } else if (b == '\\') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The directory files are received into, ending in "/"; empty when none has been chosen.
+std::string ReceiveDirectoryPath(const std::string& directory) {
+    if (directory.empty() || directory.back() == '/') {
+        return directory;
+    }
+    return directory + '/';
 }
 
 std::string_view FirstLine(std::string_view body) {
@@ -123,7 +145,7 @@ void ReceiveFilePiece(std::string_view sender, std::string_view body,
                       const std::string& receiveDirectory, DisplayQueue& display) {
     // Words come from the piece's first line only, so a short line never borrows file bytes.
     const std::string_view line = FirstLine(body);
-    const int number = std::atoi(std::string(WordAt(line, 3)).c_str());
+    const std::int32_t number = ReadDecimal(WordAt(line, 3));
     if (number < 1) {
         return;
     }
@@ -131,19 +153,33 @@ void ReceiveFilePiece(std::string_view sender, std::string_view body,
     const std::size_t searched = std::min<std::size_t>(body.size(), 255);
     const std::size_t feed = body.substr(0, searched).find('\n');
     const std::size_t start = (feed == std::string_view::npos ? 255 : feed) + 1;
-    const long count = std::atol(std::string(WordAt(line, 4)).c_str());
+    const std::int32_t count = ReadDecimal(WordAt(line, 4));
     const bool fitsBody = count >= 0 && start <= body.size() &&
                           static_cast<std::size_t>(count) <= body.size() - start;
-    if (!IsPlainFileName(name) || !fitsBody) {
+    // Without a chosen directory the files would land beside the program's own settings and
+    // key file, which a peer must never be able to replace.
+    const std::string directory = ReceiveDirectoryPath(receiveDirectory);
+    if (directory.empty() || !IsPlainFileName(name) || !fitsBody) {
         ShowSystem(display, FillText(texts::kFileReceiveFailed, {name}));
         return;
     }
 
     const bool first = number == 1 || number == kOnlyPiece;
-    const std::string path = receiveDirectory + name;
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (first ? O_TRUNC : O_APPEND);
+    const std::string path = directory + name;
+    const int flags =
+        O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (first ? O_TRUNC : O_APPEND);
     const int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0) {
+    struct stat status {};
+    // Only regular files are written (a pipe of that name would stall the connection), and no
+    // file grows past what a sender can send: pieces of no file keep arriving forever.
+    const bool usable =
+        fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+        static_cast<std::size_t>(status.st_size) + static_cast<std::size_t>(count) <=
+            kMaxSendFileSize;
+    if (!usable) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         ShowSystem(display, FillText(texts::kFileReceiveFailed, {name}));
         return;
     }

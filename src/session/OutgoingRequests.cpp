@@ -37,9 +37,11 @@ void OutgoingRequests::SendSimple(std::string_view commandText) {
     message.ToEuc(MessageField::CommandLine);
     std::string header;
     message.BuildHeader(header);
-    if (!header.empty()) {
-        socket_.Send(header);
+    if (header.empty()) {
+        Echo(texts::kRequestTooLong);
+        return;
     }
+    socket_.Send(header);
 }
 
 void OutgoingRequests::SendOpen(std::string_view handle) {
@@ -58,6 +60,11 @@ void OutgoingRequests::SendCommand(std::string_view text) {
     std::string request;
     if (message.AssembleRequest(request) > 0) {
         socket_.Send(request);
+    } else if (IsRequestCode(message.command)) {
+        // Only a request whose header would not fit its area is left unbuilt; say so rather
+        // than lose the user's line without a trace.
+        Echo(texts::kRequestTooLong);
+        return;
     }
 
     switch (message.command) {
@@ -108,6 +115,7 @@ void OutgoingRequests::SendData(std::string_view block) {
     std::string request;
     message.BuildHeader(request);
     if (request.empty()) {
+        Echo(texts::kRequestTooLong);
         return;
     }
     request += body;

@@ -106,5 +106,10 @@ inline constexpr std::string_view kPlayerMode =
     " \x83v\x83\x8C\x83"
     "C\x83\x84\x81[\x83\x82\x81[\x83h\x82\xC9\x82\xB5\x82\xDC\x82\xB7\r\n";
 inline constexpr std::string_view kFakeRollEcho = "**Fake Roll**\r\n";
+// "ERROR : 要求が長すぎるため送信しませんでした。"
+inline constexpr std::string_view kRequestTooLong =
+    "ERROR : \x97v\x8B\x81\x82\xAA\x92\xB7\x82\xB7\x82\xAC\x82\xE9\x82\xBD\x82\xDF\x91\x97"
+    "\x90M\x82\xB5\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
+    "B\r\n";
 
 }  // namespace tessel::texts

@@ -38,6 +38,8 @@ using namespace std::chrono_literals;
 // follows after a short pause.
 constexpr auto kMailboxWait = 1000ms;
 constexpr auto kLinePause = 10ms;
+// Display items shown per turn of the loop, so input and connection events are served between.
+constexpr int kDrainBatch = 256;
 
 constexpr const char* kUsage =
     "Usage: tessel-term [--host HOST] [--port PORT] [--handle NAME] [--channel CHANNEL]\n"
@@ -74,16 +76,7 @@ class TerminalSink : public DisplaySink {
     }
 
     void AppendRun(ColourMarker slot, std::string_view text) override {
-        std::string out = codec_.ToUtf8(text);
-        // The pane's line ends are CR LF; a terminal wants LF alone.
-        std::string lines;
-        lines.reserve(out.size());
-        for (std::size_t i = 0; i < out.size(); ++i) {
-            if (out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n') {
-                continue;
-            }
-            lines += out[i];
-        }
+        const std::string lines = Printable(codec_.ToUtf8(text));
         if (colour_) {
             std::cout << colours_[static_cast<int>(slot)] << lines << "\x1B[0m";
         } else {
@@ -92,6 +85,32 @@ class TerminalSink : public DisplaySink {
     }
 
     void Flush() { std::cout.flush(); }
+
+    // What a peer sends must never drive the terminal: control characters other than line
+    // feed and tab show as "^X" (C0 and DEL) or U+FFFD (C1), so no escape sequence can move the
+    // cursor, retitle the window or write the clipboard. The pane's CR LF becomes LF.
+    static std::string Printable(std::string_view utf8) {
+        std::string out;
+        out.reserve(utf8.size());
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            const auto b = static_cast<unsigned char>(utf8[i]);
+            if (b == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+                continue;
+            }
+            if (b == 0xC2 && i + 1 < utf8.size() &&
+                static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+                out += "\xEF\xBF\xBD";
+                ++i;
+            } else if ((b < 0x20 && b != '\n' && b != '\t') || b == 0x7F) {
+                out += '^';
+                out += static_cast<char>(b == 0x7F ? '?' : b + '@');
+            } else {
+                out += static_cast<char>(b);
+            }
+        }
+        return out;
+    }
 
   private:
     const TermCodec& codec_;
@@ -197,6 +216,8 @@ class LineReader {
         return line;
     }
 
+    void DropPending() { pending_.clear(); }
+
   private:
     std::string pending_;
 };
@@ -260,6 +281,8 @@ int RunTerm(int argc, char** argv) {
     int shownItems = 0;
     LineReader input;
 
+    // False when the mailbox stayed taken: like the input pane, the rest of the input that
+    // arrived with this line is given up.
     auto sendLine = [&](const std::string& utf8) {
         const std::optional<std::string> line = codec.ToShiftJis(utf8);
         if (!line) {
@@ -270,25 +293,26 @@ int RunTerm(int argc, char** argv) {
                    "\xE6\x96\x87\xE5\xAD\x97\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8B\xE3\x81\x9F"
                    "\xE3\x82\x81\xE9\x80\x81\xE4\xBF\xA1\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x9B"
                    "\xE3\x82\x93 (the line has characters Shift-JIS cannot hold; not sent)\n";
-            return;
+            return true;
         }
-        if (connection.PostText(ThreadMessage::Command, *line, kMailboxWait)) {
-            std::this_thread::sleep_for(kLinePause);
+        if (!connection.PostText(ThreadMessage::Command, *line, kMailboxWait)) {
+            std::cerr << "tessel-term: the connection is busy; the rest of this input was not "
+                         "sent\n";
+            return false;
         }
+        std::this_thread::sleep_for(kLinePause);
+        return true;
     };
 
     while (!quit && inputOpen) {
         pollfd fds[2] = {{frontEnd.fd(), POLLIN, 0},
                          {connectSettled ? STDIN_FILENO : -1, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+        // Items left from the last batch are shown without waiting for another event.
+        if (::poll(fds, 2, queue.size() > 0 ? 0 : -1) < 0 && errno != EINTR) {
             break;
         }
         while (const auto event = frontEnd.Take()) {
             switch (*event) {
-                case TermEvent::DisplayText:
-                    shownItems += drain.Drain(sink);
-                    sink.Flush();
-                    break;
                 case TermEvent::HostConnected:
                     pending.DeferredExec = macros.TakeDeferredExec();
                     OnHostConnected(pending, connection, &*settings);
@@ -298,9 +322,11 @@ int RunTerm(int argc, char** argv) {
                     quit = true;
                     break;
                 default:
-                    break;
+                    break;  // display text is drained below; the terminal has no user list
             }
         }
+        shownItems += drain.Drain(sink, kDrainBatch);
+        sink.Flush();
         // A failed attempt settles too: it shows at least its connecting line and two failure
         // lines, and its flags are back to 0 before the failure lines are posted.
         if (!connectSettled && shownItems >= 3 && IsConnecting() == 0 && ConnectPending() == 0 &&
@@ -310,7 +336,10 @@ int RunTerm(int argc, char** argv) {
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
             const bool more = input.Read();
             while (auto line = input.Next(!more)) {
-                sendLine(*line);
+                if (!sendLine(*line)) {
+                    input.DropPending();
+                    break;
+                }
             }
             if (!more) {
                 inputOpen = false;

@@ -8,9 +8,13 @@ void DisplayDrain::Show(DisplaySink& sink, std::string_view line) {
     }
 }
 
-int DisplayDrain::Drain(DisplaySink& sink) {
+int DisplayDrain::Drain(DisplaySink& sink, int limit) {
     int shown = 0;
-    while (auto item = services_.queue.TakeDisplayItem()) {
+    while (shown < limit) {
+        auto item = services_.queue.TakeDisplayItem();
+        if (!item) {
+            break;
+        }
         const std::string own = services_.ownHandle ? services_.ownHandle() : std::string();
         const std::string line = BuildDisplayLine(*item, own);
         if (RunsNotifyCheck(*item) && services_.sound != nullptr && services_.notifySettings) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -34,8 +35,10 @@ class DisplayDrain {
 
     explicit DisplayDrain(Services services) : services_(std::move(services)) {}
 
-    // Drains the queue until it is empty; returns the number of items shown.
-    int Drain(DisplaySink& sink);
+    // Shows waiting items until the queue is empty or `limit` items are shown; returns how many
+    // were shown. A front end that keeps a limit stays responsive while a server floods it and
+    // drains the rest on its next turn.
+    int Drain(DisplaySink& sink, int limit = std::numeric_limits<int>::max());
 
   private:
     void Show(DisplaySink& sink, std::string_view line);

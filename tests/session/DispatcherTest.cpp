@@ -88,6 +88,14 @@ TEST_F(DispatcherTest, ProbeIsAnsweredUnderItsOwnId) {
     EXPECT_EQ(GeneralId(), "a01200000000");
 }
 
+TEST_F(DispatcherTest, ClientNumbersOutsideThreeDigitsAreIgnored) {
+    Receive("SHOWMESG bob\n", "hi", "s***123456");
+    Receive("SHOWMESG bob\n", "hi", "s***-1");
+    EXPECT_EQ(ClientNumber(), 255);
+    Receive("SHOWMESG bob\n", "hi", "s***999");
+    EXPECT_EQ(ClientNumber(), 999);
+}
+
 TEST_F(DispatcherTest, AcknowledgementsMakePendingHandleAndChannelCurrent) {
     SetPendingHandle("\xC2\xC0\xCF\xBA");  // "太郎" as sent, EUC-JP
     SetPendingChannel("#main");

@@ -136,6 +136,42 @@ TEST_F(ReceiveTest, HostileNamesAndCountsAreRefused) {
     EXPECT_EQ(lines.back(), Text(texts::kFileReceiveFailed, "neg.txt"));
 }
 
+TEST_F(ReceiveTest, JapaneseNamesWithABackslashByteAreKept) {
+    // "ソ表.txt": both characters end in 0x5C, which is no separator inside a character.
+    const std::string name = "\x83\x5C\x95\x5C.txt";
+    ReceiveFilePiece("bob", BodyOf(FileSendBlocks("*", name, "data")[0]), dir.dir(), queue);
+    EXPECT_EQ(dir.Read(name), "data");
+    // A lone backslash still is one.
+    ReceiveFilePiece("bob", "CC FILESEND a\\b.txt 255 1\nx", dir.dir(), queue);
+    EXPECT_FALSE(dir.Exists("a\\b.txt"));
+}
+
+TEST_F(ReceiveTest, OwnFilesAndHiddenFilesCannotBeReplaced) {
+    // Without a chosen directory nothing is written: the working directory holds the
+    // program's own settings and key file.
+    ReceiveFilePiece("mallory", "CC FILESEND tessel.key 255 6\nexec x", "", queue);
+    EXPECT_FALSE(std::filesystem::exists("tessel.key"));
+    ReceiveFilePiece("mallory", "CC FILESEND .bashrc 255 1\nx", dir.dir(), queue);
+    EXPECT_FALSE(dir.Exists(".bashrc"));
+    EXPECT_EQ(Lines().size(), 2u);
+}
+
+TEST_F(ReceiveTest, ADirectoryWithoutItsSlashStillHoldsTheFile) {
+    std::filesystem::create_directory(dir.dir() + "in");
+    ReceiveFilePiece("bob", "CC FILESEND a.txt 255 1\nx", dir.dir() + "in", queue);
+    EXPECT_EQ(dir.Read("in/a.txt"), "x");
+    EXPECT_FALSE(dir.Exists("ina.txt"));
+}
+
+TEST_F(ReceiveTest, AppendedPiecesStopAtTheLargestSendableFile) {
+    const std::string piece = "CC FILESEND big.bin 2 1024\n" + std::string(1024, 'b');
+    for (int i = 0; i < 40; ++i) {
+        ReceiveFilePiece("mallory", piece, dir.dir(), queue);
+    }
+    EXPECT_EQ(dir.Read("big.bin").size(), kMaxSendFileSize);
+    EXPECT_EQ(Lines().back(), Text(texts::kFileReceiveFailed, "big.bin"));
+}
+
 TEST_F(ReceiveTest, PieceNumbersBelowOneAreIgnoredSilently) {
     ReceiveFilePiece("bob", "CC FILESEND a.txt 0 1\nx", dir.dir(), queue);
     ReceiveFilePiece("bob", "CC FILESEND a.txt x 1\nx", dir.dir(), queue);

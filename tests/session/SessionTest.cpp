@@ -169,6 +169,33 @@ TEST_F(SessionTest, TypedCommandsGoOutAsExactRequests) {
     EXPECT_EQ(OpenDice(), 0);
 }
 
+TEST_F(SessionTest, RequestsTooLongForTheirHeaderAreRefusedVisibly) {
+    ConnectAndRegister();
+    Command("MODE " + std::string(240, 'm'));
+    connection().PostText(ThreadMessage::Open, std::string(240, 'h'));
+    ASSERT_TRUE(shown.WaitFor([](const auto& items) {
+        int refused = 0;
+        for (const DisplayItem& item : items) {
+            refused += item.text == texts::kRequestTooLong ? 1 : 0;
+        }
+        return refused == 2;
+    }));
+    Command("LIST");
+    EXPECT_EQ(Bytes(peer.ReadUntil("LIST\n")), Bytes(Header("LIST\nID: a25500002000\n\n")));
+}
+
+TEST_F(SessionTest, ConnectingAgainEndsTheLiveConnectionFirst) {
+    ConnectAndRegister();
+    SetCurrentHandle("taro");
+    test::LoopbackPeer second;
+    AcceptConnect(pending, connection(), "127.0.0.1", second.port(), "", "");
+    EXPECT_TRUE(peer.WaitForClose());
+    EXPECT_NE(peer.received().find("CLOSE\n"), std::string::npos);
+    ASSERT_TRUE(second.Accept());
+    EXPECT_TRUE(frontEnd.waitForEvent("HostConnected", 2));
+    EXPECT_EQ(CurrentHandle(), "");
+}
+
 TEST_F(SessionTest, DataBlocksCarryTheirBytesUnchanged) {
     ConnectAndRegister();
     std::string block = "SENDMESG *\n";

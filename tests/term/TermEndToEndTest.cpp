@@ -96,6 +96,19 @@ TEST_F(TermEndToEnd, TypedRollIsSentAndTheReportShownAndLogged) {
     EXPECT_NE(logAsShown.find("\xE5\x90\x88\xE8\xA8\x88\xE5\x80\xA4: 6"), std::string::npos);
 }
 
+TEST_F(TermEndToEnd, PeersCannotSendTerminalControlSequences) {
+    auto term = Start({"--host", "127.0.0.1", "--port", std::to_string(peer.port())});
+    ASSERT_TRUE(peer.Accept());
+    peer.Write(Reply("SHOWMESG bob", "s***001", "hi \x1B]0;owned\x07\x1B[2J\x7F there"));
+    ASSERT_TRUE(term->WaitForOutput("there"));
+    term->CloseInput();
+    EXPECT_EQ(term->Wait(), 0);
+    const std::string shown = term->output();
+    EXPECT_EQ(shown.find('\x1B'), std::string::npos);
+    EXPECT_EQ(shown.find('\x07'), std::string::npos);
+    EXPECT_NE(shown.find("bob: hi ^[]0;owned^G^[[2J^? there"), std::string::npos) << shown;
+}
+
 TEST_F(TermEndToEnd, ARefusedConnectionIsShownAndInputStillEnds) {
     peer.StopListening();
     auto term = Start({"--host", "127.0.0.1", "--port", std::to_string(peer.port())});
