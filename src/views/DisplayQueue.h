@@ -55,6 +55,12 @@ constexpr std::optional<ColourMarker> ColourMarkerOf(char second) {
     }
 }
 
+// Text from a peer that travelled without conversion (a Shift-JIS body) could carry marker
+// pairs and paint itself in the program's own colours, posing as a system line. Each marker
+// pair found character by character becomes the geta mark, the customary stand-in for a
+// character that cannot be shown.
+std::string WithoutMarkers(std::string_view text);
+
 // First-in first-out hand-over of display items from any thread to the front end's thread.
 // Items are copied in and out; every post wakes the front end, which drains until empty.
 class DisplayQueue {

@@ -154,9 +154,9 @@ TEST_F(DispatcherTest, ChatLinesExpandLineFeedsAndConvert) {
     Receive("SHOWMESG bob\n", "hi\nthere \xA4\xA2", "s***001");
     EXPECT_EQ(Shown(), (std::vector<DisplayItem>{
                            DisplayItem{"bob", "hi\r\nthere \x82\xA0", DisplayKind::Chat, 0, ""}}));
-    // A Shift-JIS body is taken as it is.
-    Receive("SHOWMESG bob\n", "\x82\xA0", "", ContentType::Sjis);
-    EXPECT_EQ(Shown()[0].text, "\x82\xA0");
+    // A Shift-JIS body is taken as it is, but cannot bring colour markers of its own.
+    Receive("SHOWMESG bob\n", "\x82\xA0\xFC\xFA fake notice \x83\xFC", "", ContentType::Sjis);
+    EXPECT_EQ(Bytes(Shown()[0].text), Bytes("\x82\xA0\x81\xAC fake notice \x83\xFC"));
 }
 
 TEST_F(DispatcherTest, ChannelListIsOneSystemItem) {
