@@ -237,9 +237,8 @@ void Dispatcher::OnShowMesg(ProtocolMessage& message) {
         DisplayItem item;
         item.kind = DisplayKind::Chat;
         item.name = sender;
-        item.text = message.contentType == ContentType::Sjis
-                        ? WithoutMarkers(message.body.view())
-                        : std::string(message.body.view());
+        item.text = message.contentType == ContentType::Sjis ? WithoutMarkers(message.body.view())
+                                                             : std::string(message.body.view());
         services_.display.PostDisplayItem(std::move(item));
         return;
     }
