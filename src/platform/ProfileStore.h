@@ -30,9 +30,10 @@ std::optional<std::string> FindProfileValue(std::string_view text, std::string_v
 std::string WithProfileValue(std::string_view text, std::string_view section, std::string_view key,
                              std::string_view value);
 
-// False for entries that cannot be written so that they read back the same: empty names,
-// line breaks or NUL anywhere, a key containing '=' or starting with '[' or ';'. A value
-// with a line break would otherwise inject lines (even whole sections) into the file.
+// False for entries that would break the file's structure: empty names, line breaks or NUL
+// anywhere, a key containing '=' or starting with '[' or ';'. A value with a line break would
+// otherwise inject lines (even whole sections) into the file. (Values with outer blanks or
+// one pair of outer quotes are written as given and, as on Windows, read back without them.)
 bool IsWritableProfileEntry(std::string_view section, std::string_view key, std::string_view value);
 
 // The integer a stored value stands for: leading blanks, an optional sign, "0x" for hex,

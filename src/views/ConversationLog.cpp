@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "protocol/Charset.h"
+#include "views/DisplayLine.h"
 
 namespace tessel {
 namespace {
@@ -24,7 +25,7 @@ void ReplaceAll(std::string& text, std::string_view tag, std::string_view value)
     }
 }
 
-// A name from the server made harmless as part of a file name (see ExpandLogName).
+// A handle or channel made harmless as part of a file name (see ExpandLogName).
 std::string FileNamePart(std::string_view name) {
     std::string part(name);
     for (char& c : part) {
@@ -33,22 +34,6 @@ std::string FileNamePart(std::string_view name) {
         }
     }
     return part;
-}
-
-// The longest prefix of `text` of at most `limit` bytes that does not end inside a
-// double-byte character.
-std::string_view CutAtCharacter(std::string_view text, std::size_t limit) {
-    std::size_t end = 0;
-    while (end < text.size()) {
-        const bool pair =
-            IsShiftJisLead(static_cast<unsigned char>(text[end])) && end + 1 < text.size();
-        const std::size_t width = pair ? 2 : 1;
-        if (end + width > limit) {
-            break;
-        }
-        end += width;
-    }
-    return text.substr(0, end);
 }
 
 std::string TwoDigits(int value) {
@@ -247,7 +232,9 @@ void ConversationLog::CloseLog() {
 void ConversationLog::OpenAt(std::string path) {
     m_logPath = std::move(path);
     // Append mode: created when missing, never truncated, every write at the end.
-    m_logFile.reset(std::fopen(m_logPath.c_str(), "ab"));
+    // "e": close-on-exec, so a program the client starts (the key file's editor) never
+    // inherits the log.
+    m_logFile.reset(std::fopen(m_logPath.c_str(), "abe"));
     m_isLogging = m_logFile != nullptr ? 1 : 0;
 }
 

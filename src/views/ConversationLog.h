@@ -33,9 +33,10 @@ std::tm LocalTimeNow();
 // (so a channel containing "%N" gets the handle there). The result holds at most `size` - 1
 // bytes and never ends in half of a double-byte character.
 //
-// The channel and handle come from the server, yet end up in a file name: every "/" and "."
-// in them becomes "_" before they are inserted, so no name can add a directory level or a
-// ".." component and the log always stays where the user's directory and pattern put it.
+// The channel and handle are whatever the user registered (as the server acknowledged them),
+// yet end up in a file name: every "/" and "." in them becomes "_" before they are inserted,
+// so no name can add a directory level or a ".." component and the log always stays where the
+// user's directory and pattern put it ("Dr.K" logs as "Dr_K").
 // Neither byte can be the second byte of a Shift-JIS character, so no character is broken.
 std::string ExpandLogName(std::string_view pattern, std::size_t size, const std::tm& time,
                           std::string_view channel, std::string_view handle);
@@ -75,7 +76,9 @@ class ConversationLog {
         std::function<std::tm()> localTime = LocalTimeNow;
         // The acknowledged channel and handle at this moment.
         std::function<LogNames()> currentNames;
-        // The logging state changed: the frame's title carries a logging mark.
+        // The logging state changed: the frame's title carries a logging mark. Called on the
+        // thread that changed it (RefreshAutoLog runs on the connection thread), so a GUI must
+        // carry it over to its own thread.
         std::function<void()> titleChanged;
     };
 

@@ -53,6 +53,19 @@ std::size_t ShiftJisCharLength(std::string_view text, std::size_t pos) {
     return 1;
 }
 
+std::string_view WholeCharacters(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t length = ShiftJisCharLength(text, pos);
+        if (pos + length == text.size() && length == 1 &&
+            IsShiftJisLead(static_cast<unsigned char>(text[pos]))) {
+            return text.substr(0, pos);
+        }
+        pos += length;
+    }
+    return text;
+}
+
 std::string_view CutAtCharacter(std::string_view text, std::size_t maxBytes) {
     if (text.size() <= maxBytes) {
         return text;
@@ -89,14 +102,14 @@ std::string BuildDisplayLine(const DisplayItem& item, std::string_view ownHandle
                 line += MarkSystem;
                 line += name;
                 line += ": ";
-                line += text;
+                line += WholeCharacters(text);
                 line += MarkNormal;
             }
             break;
         case DisplayKind::System:
             line.reserve(text.size() + 4);
             line += MarkSystem;
-            line += text;
+            line += WholeCharacters(text);
             line += MarkNormal;
             break;
         case DisplayKind::Roll:

@@ -17,6 +17,11 @@ std::size_t ShiftJisCharLength(std::string_view text, std::size_t pos);
 // The longest prefix of `text` of at most `maxBytes` bytes that ends on a character boundary.
 std::string_view CutAtCharacter(std::string_view text, std::size_t maxBytes);
 
+// `text` without a lone lead byte at its very end. Text followed by a colour marker must end
+// on a whole character: a handle ending in a lead byte (a peer can send one) would otherwise
+// swallow the marker's first byte and garble the rest of the line.
+std::string_view WholeCharacters(std::string_view text);
+
 // The text of the display pane for one item, with colour markers. A `Roll` item is rendered
 // as a roll report, which records it as an own roll when its roller is `ownHandle`. Any
 // non-zero `systemName` of a chat item counts as the flag being set. Texts end at their first

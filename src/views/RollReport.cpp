@@ -226,7 +226,7 @@ std::string RenderRollReport(const DisplayItem& item, std::string_view ownHandle
         room > kNoteFrame ? CutAtCharacter(info.note, room - kNoteFrame) : std::string_view();
 
     std::string header = lead;
-    header += shownName;
+    header += WholeCharacters(shownName);
     header += afterName;
     if (!shownNote.empty()) {
         header += " (";

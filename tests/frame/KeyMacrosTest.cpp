@@ -331,6 +331,9 @@ const ExpandCase kExpandCases[] = {
     {"%1", "%2 x", "x", true},
     {"%2", "%1 x", "x", true},
     {"%2", "y %1", "%1", true},
+    // What a word brings in is not searched again for the same placeholder.
+    {"%1", "a%1", "a%1", true},
+    {"%1", "%1", "%1", true},
 };
 // clang-format on
 

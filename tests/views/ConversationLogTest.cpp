@@ -100,7 +100,7 @@ TEST(ExpandLogName, NeverCutsADoubleByteCharacterInHalf) {
     EXPECT_EQ(Bytes(ExpandLogName(pattern, 257, FixedTime(), "", "")), Bytes(pattern));
 }
 
-TEST(ExpandLogName, NamesFromTheServerCannotLeaveTheDirectory) {
+TEST(ExpandLogName, NamesCannotLeaveTheDirectory) {
     const ExpandCase cases[] = {
         {"%C/%N.log", "../../etc", "..", "______etc/__.log"},
         {"%C", "..", "", "__"},
@@ -377,7 +377,7 @@ TEST_F(ConversationLogTest, RefreshReopensUnderTheNewHandleAndChannel) {
     EXPECT_EQ(Contents(AutoDir() + "dice-taro.log"), "after\r\n");
 }
 
-TEST_F(ConversationLogTest, HostileChannelAndHandleStayInsideTheLogDirectory) {
+TEST_F(ConversationLogTest, ChannelAndHandleWithPathCharactersStayInsideTheLogDirectory) {
     UseAutoLogDirectory();
     settings_.SetString(SettingKey::autologname, "%C-%N.log");
     names_ = {"../../evil", "a/b"};

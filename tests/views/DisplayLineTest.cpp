@@ -256,3 +256,33 @@ TEST(ShiftJisTest, CutsOnlyAtCharacterBoundaries) {
 
 }  // namespace
 }  // namespace tessel
+
+namespace tessel {
+namespace {
+
+// A peer's handle or notice ending in a lone lead byte must not swallow the marker after it.
+TEST(WholeCharactersTest, ALoneLeadByteBeforeAMarkerIsDropped) {
+    EXPECT_EQ(WholeCharacters("taro\x81"), "taro");
+    EXPECT_EQ(WholeCharacters("taro\xFC"), "taro");
+    EXPECT_EQ(WholeCharacters("\x82\xA0"), "\x82\xA0");
+    EXPECT_EQ(WholeCharacters(""), "");
+
+    DisplayItem notice{"", "lost\x81", DisplayKind::System, 0, ""};
+    const ColouredSplit split =
+        SplitColouredRuns(BuildDisplayLine(notice, ""), ColourMarker::Normal);
+    ASSERT_EQ(split.runs.size(), 1u);
+    EXPECT_EQ(split.runs[0].bytes, "lost");
+    EXPECT_EQ(split.slotAfter, ColourMarker::Normal);
+
+    DisplayItem roll{"taro\x81", "3\n", DisplayKind::Roll, 0, "1 6 0 0 0 "};
+    const ColouredSplit report =
+        SplitColouredRuns(BuildDisplayLine(roll, ""), ColourMarker::Normal);
+    ASSERT_GE(report.runs.size(), 3u);
+    EXPECT_EQ(report.runs[0].bytes, "    ");
+    EXPECT_EQ(report.runs[1].slot, ColourMarker::Name);
+    EXPECT_EQ(report.runs[1].bytes, "taro");
+    EXPECT_EQ(report.runs[2].slot, ColourMarker::Dice);
+}
+
+}  // namespace
+}  // namespace tessel
