@@ -32,8 +32,8 @@ class RelayIntegration : public test::ProtocolStateTest {
         relay = std::make_unique<test::ChildProcess>(
             std::vector<std::string>{TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0", "--seed", "5"},
             relayDir.path());
-        ASSERT_TRUE(relay->WaitForOutput("listening on 127.0.0.1:"));
-        const std::string log = relay->output();
+        ASSERT_TRUE(relay->WaitForError("listening on 127.0.0.1:"));
+        const std::string log = relay->error();
         const std::string marker = "listening on 127.0.0.1:";
         const std::size_t at = log.find(marker) + marker.size();
         port = log.substr(at, log.find_first_not_of("0123456789", at) - at);

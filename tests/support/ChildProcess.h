@@ -1,6 +1,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -8,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -19,24 +21,30 @@ extern char** environ;
 
 namespace tessel::test {
 
-// A program run as a child in a chosen working directory, with its standard input written by
-// the test and its standard output collected by a thread (so it never blocks on a full pipe).
+// A program run as a child, optionally in a working directory of its own, with its standard
+// input written by the test and its standard output and error collected by a thread, so the
+// child never blocks on a full pipe.
 class ChildProcess {
   public:
-    ChildProcess(std::vector<std::string> argv, const std::string& workingDirectory) {
+    explicit ChildProcess(std::vector<std::string> argv, const std::string& workingDirectory = {}) {
         int in[2];
         int out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
+        int err[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
+            ::pipe2(err, O_CLOEXEC) != 0) {
             return;
         }
         stdin_ = in[1];
         stdout_ = out[0];
+        stderr_ = err[0];
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
-        posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        if (!workingDirectory.empty()) {
+            posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+        }
         std::vector<char*> raw;
         for (std::string& a : argv) {
             raw.push_back(a.data());
@@ -48,6 +56,7 @@ class ChildProcess {
         posix_spawn_file_actions_destroy(&actions);
         ::close(in[0]);
         ::close(out[1]);
+        ::close(err[1]);
         if (pid_ > 0) {
             reader_ = std::thread([this] { Collect(); });
         }
@@ -62,14 +71,17 @@ class ChildProcess {
         if (reader_.joinable()) {
             reader_.join();
         }
-        if (stdout_ >= 0) {
-            ::close(stdout_);
+        for (const int fd : {stdout_, stderr_}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
         }
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
 
     void Write(std::string_view bytes) {
         while (!bytes.empty() && stdin_ >= 0) {
@@ -88,63 +100,102 @@ class ChildProcess {
         }
     }
 
+    void Signal(int signal) { ::kill(pid_, signal); }
+
     bool WaitForOutput(std::string_view text,
                        std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, timeout,
-                                 [&] { return output_.find(text) != std::string::npos; });
+        return WaitFor(out_, text, timeout);
+    }
+    bool WaitForError(std::string_view text,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        return WaitFor(err_, text, timeout);
     }
 
     std::string output() {
         std::lock_guard lock(mutex_);
-        return output_;
+        return out_;
+    }
+    std::string error() {
+        std::lock_guard lock(mutex_);
+        return err_;
     }
 
-    // The exit code once the child has ended, or nothing after the timeout.
+    // The exit code once the child has ended and both its outputs are closed, -1 when a signal
+    // ended it, or nothing after the timeout.
     std::optional<int> Wait(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!status_) {
-            int status = 0;
-            const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-            if (done == pid_) {
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                break;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) {
+        {
+            std::unique_lock lock(mutex_);
+            if (!changed_.wait_for(lock, timeout, [&] { return ended_; })) {
                 return std::nullopt;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        if (reader_.joinable()) {
-            reader_.join();
+        if (!status_) {
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
         return status_;
     }
 
-  private:
-    void Collect() {
-        char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(stdout_, buffer, sizeof buffer);
-            if (n <= 0) {
-                return;
+    // A field of /proc/<pid>/status in kB, such as VmHWM (the peak resident size).
+    std::optional<long> StatusKb(std::string_view field) const {
+        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.starts_with(std::string(field) + ":")) {
+                return std::stol(line.substr(field.size() + 1));
             }
-            {
-                std::lock_guard lock(mutex_);
-                output_.append(buffer, static_cast<std::size_t>(n));
-            }
-            changed_.notify_all();
         }
+        return std::nullopt;
+    }
+
+  private:
+    bool WaitFor(const std::string& stream, std::string_view text,
+                 std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout,
+                                 [&] { return stream.find(text) != std::string::npos; });
+    }
+
+    void Collect() {
+        pollfd fds[2] = {{stdout_, POLLIN, 0}, {stderr_, POLLIN, 0}};
+        int open = 2;
+        while (open > 0) {
+            if (::poll(fds, 2, -1) < 0) {
+                continue;
+            }
+            for (int i = 0; i < 2; ++i) {
+                if (fds[i].fd < 0 || fds[i].revents == 0) {
+                    continue;
+                }
+                char chunk[4096];
+                const ssize_t n = ::read(fds[i].fd, chunk, sizeof chunk);
+                std::lock_guard lock(mutex_);
+                if (n > 0) {
+                    (i == 0 ? out_ : err_).append(chunk, static_cast<std::size_t>(n));
+                } else {
+                    fds[i].fd = -1;
+                    --open;
+                }
+                changed_.notify_all();
+            }
+        }
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+        changed_.notify_all();
     }
 
     pid_t pid_ = -1;
     int stdin_ = -1;
     int stdout_ = -1;
-    std::optional<int> status_;
+    int stderr_ = -1;
     std::thread reader_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::string output_;
+    std::string out_;
+    std::string err_;
+    bool ended_ = false;
+    std::optional<int> status_;
 };
 
 }  // namespace tessel::test

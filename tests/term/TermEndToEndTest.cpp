@@ -127,6 +127,7 @@ TEST_F(TermEndToEnd, OptionsAreCheckedAndDocumented) {
     EXPECT_NE(help->output().find("Usage: tessel-term"), std::string::npos);
     auto bad = Start({"--port", "70000"});
     EXPECT_EQ(bad->Wait(), 2);
+    EXPECT_NE(bad->error().find("--port takes a number from 0 to 65535"), std::string::npos);
     auto unknown = Start({"--colour"});
     EXPECT_EQ(unknown->Wait(), 2);
 }
