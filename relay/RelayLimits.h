@@ -19,6 +19,9 @@ inline constexpr std::size_t kMaxHeaderLines = 32;
 // A body in either direction: the client reads at most this many bytes of one body and
 // would take the rest for the next header.
 inline constexpr std::size_t kMaxBodyBytes = 4096;
+// A request body as the client can send it: its whole request buffer. Longer chat lines are
+// legitimate there, so they are read and cut to kMaxBodyBytes when relayed.
+inline constexpr std::size_t kMaxRequestBodyBytes = 4352;
 
 // The client's command line and its 64-byte name fields.
 inline constexpr std::size_t kMaxRequestLineBytes = 255;

@@ -207,6 +207,10 @@ void RequestHandler::Roll(Turn& turn) {
     if (request.id.starts_with("s***")) {
         return Refuse(turn, ResponseCode::BadParameter, "a roll cannot carry a server ID");
     }
+    // Its note is shown and logged by every recipient: no control bytes may ride in it.
+    if (HasControlBytes(request.id)) {
+        return Refuse(turn, ResponseCode::BadParameter, "a roll ID cannot hold control bytes");
+    }
 
     const DiceRoll roll{*count, *sides, *rule, *parameter};
     int shownParameter = *parameter;
@@ -313,10 +317,15 @@ void RequestHandler::Probe(int number, Outcome& out) {
 }
 
 void RequestHandler::BroadcastUsers(Outcome& out) {
-    const std::string body = users_.UserListBody();
+    std::string body = users_.UserListBody();
+    if (body == broadcastUsers_) {
+        return;
+    }
+    broadcastUsers_ = std::move(body);
+    const std::string& list = broadcastUsers_;
     for (const int to : users_.connected()) {
         out.deliveries.push_back(
-            {to, writer_.Write("PUTUSER", ServerId(to), ContentType::Euc, body)});
+            {to, writer_.Write("PUTUSER", ServerId(to), ContentType::Euc, list)});
     }
 }
 

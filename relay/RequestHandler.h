@@ -89,6 +89,9 @@ class RequestHandler {
     MessageWriter writer_;
     std::unique_ptr<DiceSource> dice_;
     UserDirectory users_;
+    // The user list as last broadcast: an unchanged list is not sent again, so repeating a
+    // request cannot multiply a client's input into everybody's output.
+    std::string broadcastUsers_;
     ProbeSchedule probes_;
 };
 

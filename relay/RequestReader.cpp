@@ -18,7 +18,7 @@ bool IsGreeting(std::string_view line) {
     return code == CommandCode::Greeting || code == CommandCode::GreetingVersion;
 }
 
-// A body length the relay can frame: plain decimal digits, at most kMaxBodyBytes.
+// A body length the relay can frame: plain decimal digits, at most kMaxRequestBodyBytes.
 std::optional<std::size_t> BodyLength(std::string_view word) {
     if (word.empty() || word.size() > 9 ||
         !std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; })) {
@@ -26,7 +26,7 @@ std::optional<std::size_t> BodyLength(std::string_view word) {
     }
     std::size_t value = 0;
     std::from_chars(word.data(), word.data() + word.size(), value);
-    if (value > kMaxBodyBytes) {
+    if (value > kMaxRequestBodyBytes) {
         return std::nullopt;
     }
     return value;
@@ -108,6 +108,13 @@ std::optional<ReaderEvent> RequestReader::TakeLine(std::string line) {
     if (line.empty()) {
         return EndOfHeader();
     }
+    // A request with no command is sent as its greeting lines alone, without an ID line or an
+    // empty line: a greeting right after them starts the next request.
+    if (current_.header.size() <= 2 && IsGreeting(line)) {
+        current_ = FramedMessage{};
+        current_.header.push_back(std::move(line));
+        return std::nullopt;
+    }
     if (current_.header.size() >= kMaxHeaderLines) {
         return Break("more than " + std::to_string(kMaxHeaderLines) + " header lines");
     }
@@ -128,7 +135,7 @@ std::optional<ReaderEvent> RequestReader::EndOfHeader() {
         const std::optional<std::size_t> value = BodyLength(WordAt(line, 1));
         if (!value) {
             return Break("Content-length is not a number from 0 to " +
-                         std::to_string(kMaxBodyBytes));
+                         std::to_string(kMaxRequestBodyBytes));
         }
         length = *value;
     }

@@ -12,6 +12,7 @@ namespace tessel {
 namespace {
 
 constexpr std::size_t kFreeTextLimit = kBodySize;
+constexpr std::int32_t kMaxModifier = 999;
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -253,7 +254,9 @@ std::optional<DiceExpression> ReadDiceExpression(std::string_view text) {
     if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
         const bool negative = text[p] == '-';
         ++p;
-        const std::int32_t magnitude = ReadNumber(text, p);
+        // The message ID carries the modifier in three digits; a larger one would be cut there
+        // and every viewer, the roller included, would read a different roll.
+        const std::int32_t magnitude = std::min(ReadNumber(text, p), kMaxModifier);
         dice.hasModifier = true;
         dice.modifier = negative ? -magnitude : magnitude;
     }

@@ -22,8 +22,9 @@ struct DiceExpression {
 };
 
 // Reads a dice expression at the start of `text`: digits, d or D, digits, an optional rule
-// letter, an optional fake mark and an optional signed modifier. Anything after it is
-// ignored. Empty when the text does not start with digits followed by d or D.
+// letter, an optional fake mark and an optional signed modifier (at most 999 either way, all
+// its message ID can carry). Anything after it is ignored. Empty when the text does not start with
+// digits followed by d or D.
 std::optional<DiceExpression> ReadDiceExpression(std::string_view text);
 
 // Classifies the message's command line, derives its arguments, and rewrites the line for

@@ -148,14 +148,15 @@ std::size_t ProtocolMessage::ExpandLineFeeds() {
     bool afterLead = false;
     for (std::size_t i = 0; i < source.size() && expanded.size() < kStop; ++i) {
         const auto b = static_cast<unsigned char>(source[i]);
-        if (afterLead) {
-            afterLead = false;
+        if (afterLead && b != '\n') {
+            afterLead = false;  // the second byte of a character
         } else if (IsShiftJisLead(b)) {
             if (expanded.size() + 2 > kStop) {
                 break;  // never split a two-byte character at the cut
             }
             afterLead = true;
         } else if (b == '\n') {
+            afterLead = false;  // a line feed is never part of a character
             expanded += '\r';
         }
         expanded += source[i];

@@ -83,6 +83,10 @@ TEST_F(PrepareTest, DiceExpressionsBecomeRolls) {
         (Prepared{CommandCode::Roll, "2d10-1", "2 10 0 0", -1, "m25500002000-001x", "", {}, 0}));
 }
 
+TEST_F(PrepareTest, LargeModifiersStayWithinTheirThreeDigits) {
+    EXPECT_EQ(Prepare("2d6+1234 note").id, "m25500000000+999xnote");
+}
+
 TEST_F(PrepareTest, ModifierIdUsesTheOnlySequenceNumber) {
     Prepare("3d6+2 attack");
     EXPECT_EQ(MessageSequence(), 1);
@@ -100,20 +104,23 @@ TEST_P(RuleLetters, ReadRuleParameterFakeAndModifier) {
     EXPECT_EQ(ReadDiceExpression(GetParam().text), GetParam().dice) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Dice, RuleLetters,
-                         ::testing::Values(RuleCase{"1d100a", {1, 100, 1, 0, false, false, 0}},
-                                           RuleCase{"2d6t", {2, 6, 7, 0, false, false, 0}},
-                                           RuleCase{"2d6K", {2, 6, 7, 1, false, false, 0}},
-                                           RuleCase{"2d6m", {2, 6, 10, 0, false, false, 0}},
-                                           RuleCase{"2d6D6", {2, 6, 9, 0, false, false, 0}},
-                                           RuleCase{"2d6f", {2, 6, 0, 0, true, false, 0}},
-                                           RuleCase{"2d6af", {2, 6, 1, 0, true, false, 0}},
-                                           RuleCase{"2D6x+3", {2, 6, 0, 0, false, false, 0}},
-                                           RuleCase{"2d", {2, 0, 0, 0, false, false, 0}},
-                                           RuleCase{"2d6-0", {2, 6, 0, 0, false, true, 0}},
-                                           RuleCase{"10d10a-15", {10, 10, 1, 0, false, true, -15}},
-                                           RuleCase{"99999999999d6",
-                                                    {2147483647, 6, 0, 0, false, false, 0}}));
+INSTANTIATE_TEST_SUITE_P(
+    Dice, RuleLetters,
+    ::testing::Values(RuleCase{"1d100a", {1, 100, 1, 0, false, false, 0}},
+                      RuleCase{"2d6t", {2, 6, 7, 0, false, false, 0}},
+                      RuleCase{"2d6K", {2, 6, 7, 1, false, false, 0}},
+                      RuleCase{"2d6m", {2, 6, 10, 0, false, false, 0}},
+                      RuleCase{"2d6D6", {2, 6, 9, 0, false, false, 0}},
+                      RuleCase{"2d6f", {2, 6, 0, 0, true, false, 0}},
+                      RuleCase{"2d6af", {2, 6, 1, 0, true, false, 0}},
+                      RuleCase{"2D6x+3", {2, 6, 0, 0, false, false, 0}},
+                      RuleCase{"2d", {2, 0, 0, 0, false, false, 0}},
+                      RuleCase{"2d6-0", {2, 6, 0, 0, false, true, 0}},
+                      RuleCase{"10d10a-15", {10, 10, 1, 0, false, true, -15}},
+                      RuleCase{"99999999999d6", {2147483647, 6, 0, 0, false, false, 0}},
+                      // The ID has three digits for the modifier.
+                      RuleCase{"2d6+1234", {2, 6, 0, 0, false, true, 999}},
+                      RuleCase{"2d6-99999999999", {2, 6, 0, 0, false, true, -999}}));
 
 TEST(DiceExpressionTest, NeedsDigitsThenD) {
     EXPECT_FALSE(ReadDiceExpression("2x6"));

@@ -174,6 +174,11 @@ TEST_F(ConversionTest, ExpandLineFeedsWithinTheBody) {
     EXPECT_EQ(message.ExpandLineFeeds(), 4u);
     EXPECT_EQ(Bytes(message.body.view()), Bytes("a\r\nb"));
 
+    // A line feed after a lone lead byte is still a line feed.
+    message.body.assign("\x82\nb");
+    EXPECT_EQ(message.ExpandLineFeeds(), 4u);
+    EXPECT_EQ(Bytes(message.body.view()), Bytes("\x82\r\nb"));
+
     // A body full of line feeds stops below its size with whole pairs.
     message.body.assign(std::string(4000, '\n'));
     const std::size_t length = message.ExpandLineFeeds();

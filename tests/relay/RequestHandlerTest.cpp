@@ -299,6 +299,15 @@ TEST_F(HandlerTest, MasterModeChangesTheAttributeForEveryone) {
               PutUser(a, "taro #room 127.0.0.1:5001 0\nNo entry\n"));
 }
 
+TEST_F(HandlerTest, AnUnchangedUserListIsNotSentAgain) {
+    const int a = Member("taro", "#room");
+    Connect();
+    Do(a, Req("MODE +m", "m1"));
+    // Asking again changes nothing: the answer only, no list for everyone.
+    EXPECT_EQ(Of(Do(a, Req("MODE +m", "m2"))), (Sent{{a, Response(0, "m2")}}));
+    EXPECT_EQ(Of(Do(a, Req("JOIN #room", "j"))).size(), 1u);
+}
+
 TEST_F(HandlerTest, OtherModesAreRefused) {
     const int a = Member("taro");
     for (const char* line : {"MODE", "MODE +x", "MODE o", "MODE +O"}) {
@@ -358,7 +367,9 @@ TEST_P(RollRefusal, IsAnsweredWith102AndRollsNothing) {
     Reset({});
     const int a = Member("taro", "#room");
     Member("jiro", "#room");
-    const std::string id = GetParam().code == 1 ? "s***002" : "m1";
+    const std::string id = GetParam().code == 1   ? "s***002"
+                           : GetParam().code == 2 ? "m25500000000+001x\x1B[2J"
+                                                  : "m1";
     EXPECT_EQ(Of(Do(a, Req(GetParam().line, id, "tesra/result", "3\n"))),
               (Sent{{a, Response(102, id)}}));
 }
@@ -376,7 +387,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"RerollNoSides", "REROLL 3 0 7 0", 0},
         // A server-assigned ID would renumber every recipient.
         RefusalCase{"ServerId", "ROLL 2 6 0 0", 1},
-        RefusalCase{"ServerIdOnFake", "FAKEROLL 2 6 0 0", 1}),
+        RefusalCase{"ServerIdOnFake", "FAKEROLL 2 6 0 0", 1},
+        // Every recipient shows and logs the note.
+        RefusalCase{"ControlBytesInTheNote", "ROLL 2 6 0 0", 2}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
 TEST_F(HandlerTest, SecretDiceReachOnlyTheRollerAndTheMasters) {

@@ -127,16 +127,26 @@ INSTANTIATE_TEST_SUITE_P(
                     {"B:header line longer than 1024 bytes"}},
         FramingCase{
             "NoiseLineOverTheLimit", kLongLine + "xx", {"B:header line longer than 1024 bytes"}},
+        // The client may send its whole 4352-byte request buffer (a long chat line).
+        FramingCase{"BodyOfAFullClientBuffer",
+                    ToServer("SENDMESG *", "a", "tesra/euc", std::string(4352, 'b')),
+                    {"M:TesseraRELAY 0.2|toServer|SENDMESG *|Content-length: 4352|"
+                     "Content-type: tesra/euc|ID: a#" +
+                     std::string(4352, 'b')}},
+        // A request with no command is its two greeting lines alone.
+        FramingCase{"GreetingAloneBeforeARequest",
+                    "TesseraRELAY 0.2\ntoServer\n" + ToServer("LIST", "a"),
+                    {"M:TesseraRELAY 0.2|toServer|LIST|ID: a#"}},
         FramingCase{
-            "BodyOver4096",
-            "TesseraRELAY 0.2\ntoServer\nSENDMESG *\nContent-length: 4097\n\n" + ToServer("LIST"),
-            {"B:Content-length is not a number from 0 to 4096"}},
+            "BodyOverTheClientBuffer",
+            "TesseraRELAY 0.2\ntoServer\nSENDMESG *\nContent-length: 4353\n\n" + ToServer("LIST"),
+            {"B:Content-length is not a number from 0 to 4352"}},
         FramingCase{"NegativeLength",
                     "TesseraRELAY 0.2\ntoServer\nSENDMESG *\nContent-length: -1\n\n",
-                    {"B:Content-length is not a number from 0 to 4096"}},
+                    {"B:Content-length is not a number from 0 to 4352"}},
         FramingCase{"WordLength",
                     "TesseraRELAY 0.2\ntoServer\nSENDMESG *\nContent-length: five\n\n",
-                    {"B:Content-length is not a number from 0 to 4096"}},
+                    {"B:Content-length is not a number from 0 to 4352"}},
         // The client's reader ignores the lower-case spelling; so does the relay.
         FramingCase{"LowerCaseLengthIsNoLength",
                     "TesseraRELAY 0.2\ntoServer\nLIST\ncontent-length: 3\n\nabc\n",
