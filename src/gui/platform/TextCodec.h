@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tessel::gui {
+
+// The core keeps every text as code page 932 bytes; widgets hold QString. These two calls are
+// the only crossing between them, so a text the code page cannot hold is caught in one place.
+
+// Code page 932 bytes to a QString. Bytes that do not form a character show as U+FFFD rather
+// than being dropped, so a damaged line is still visible.
+QString FromShiftJis(std::string_view bytes);
+
+// A QString to code page 932 bytes, or nothing when a character has no code page 932 form
+// (the caller refuses the text instead of sending or storing a mangled one).
+std::optional<std::string> ToShiftJis(const QString& text);
+
+// The first character of text that code page 932 cannot hold, for the refusal message.
+QString FirstUnencodable(const QString& text);
+
+}  // namespace tessel::gui
