@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -38,21 +39,20 @@ CClientSocket::CClientSocket(DisplayQueue& display, FrontEnd& frontEnd, const Se
 
 CClientSocket::~CClientSocket() {
     SendClose();
+    FlushBeforeClose();
     Show(std::string(texts::kConnectionClosed));
     CloseSocket();
 }
 
 void CClientSocket::Show(std::string text) {
-    DisplayItem item;
-    item.kind = DisplayKind::System;
-    item.text = std::move(text);
-    display_.PostDisplayItem(std::move(item));
+    PostSystemLine(display_, std::move(text));
 }
 
 void CClientSocket::RecreateSocket() {
     CloseSocket();
     reader_.Reset();
     unsent_.clear();
+    paused_ = false;
 }
 
 void CClientSocket::CloseSocket() {
@@ -61,7 +61,7 @@ void CClientSocket::CloseSocket() {
         ++generation_;
     }
     fd_ = -1;
-    state_ = Phase::Idle;
+    SetConnectionPhase(ConnectionPhase::Idle);
 }
 
 void CClientSocket::ReportConnectError(int code) {
@@ -105,15 +105,14 @@ const addrinfo* PreferredAddress(const addrinfo* list) {
 }  // namespace
 
 void CClientSocket::ConnectToHost(const ConnectRequest& request) {
-    if (IsConnected() == 1 || ConnectPending() == 1) {
+    if (IsConnected() || ConnectPending()) {
         Disconnect();  // never drop a live connection without a goodbye and a cleared session
     }
     RecreateSocket();
     host_ = request.host.str();
     port_ = request.port;
     Show(FillText(texts::kConnectingTo, {host_, std::to_string(port_)}));
-    SetIsConnecting(1);
-    SetConnectPending(1);
+    SetConnectionPhase(ConnectionPhase::Connecting);
 
     int code = kWsaWouldBlock;
     addrinfo hints{};
@@ -138,46 +137,47 @@ void CClientSocket::ConnectToHost(const ConnectRequest& request) {
         } else {
             const int size = kReceiveBufferSize;
             ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+            // Requests are small and often unanswered (chat, OPEN before JOIN): without this,
+            // each one after an unanswered one waits for the server's delayed acknowledgement.
+            const int noDelay = 1;
+            ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
             // A non-blocking connect always completes through the poll loop, even on loopback
             // where the kernel may finish it at once, so the user sees the same lines either way.
             if (::connect(fd_, address->ai_addr, address->ai_addrlen) != 0 &&
                 errno != EINPROGRESS) {
                 code = WinsockCodeFromErrno(errno);
-            } else {
-                state_ = Phase::Connecting;
             }
         }
     }
 
-    SetIsConnecting(0);
     if (code != kWsaWouldBlock) {
-        SetConnectPending(0);
         CloseSocket();
         ReportConnectError(code);
+        frontEnd_.ConnectAttemptEnded();
         return;
     }
+    SetConnectionPhase(ConnectionPhase::Pending);
     ReportConnectError(code);
     UpdateLocalName();
 }
 
 void CClientSocket::OnConnect(int error) {
-    SetConnectPending(0);
     if (error != 0) {
-        SetIsConnected(0);
         CloseSocket();
         ReportConnectError(error == kWsaWouldBlock ? kWsaTimedOut : error);
+        frontEnd_.ConnectAttemptEnded();
         return;
     }
-    state_ = Phase::Connected;
     reader_.Reset();
     UpdateLocalName();
-    SetIsConnected(1);
+    SetConnectionPhase(ConnectionPhase::Connected);
     Show(std::string(texts::kConnected));
     if (settings_ != nullptr) {
         settings_->SetString(SettingKey::ipaddr, host_);
         settings_->SetInt(SettingKey::port, port_);
     }
     frontEnd_.HostConnected();
+    frontEnd_.ConnectAttemptEnded();
 }
 
 void CClientSocket::OnClose() {
@@ -187,49 +187,82 @@ void CClientSocket::OnClose() {
 
 void CClientSocket::Disconnect() {
     SendClose();
+    FlushBeforeClose();
     Closed();
+}
+
+// Output still queued (the kernel buffer was full) would be lost with the socket, the goodbye
+// among it: give it a short while to leave, and say what had to be given up.
+void CClientSocket::FlushBeforeClose() {
+    if (!IsConnected()) {
+        return;
+    }
+    const auto deadline = Clock::now() + kCloseFlushLimit;
+    while (!unsent_.empty()) {
+        FlushUnsent();
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (unsent_.empty() || left <= 0) {
+            break;
+        }
+        pollfd writable{fd_, POLLOUT, 0};
+        const int ready = ::poll(&writable, 1, static_cast<int>(left));
+        if ((ready < 0 && errno != EINTR) ||
+            (ready > 0 && (writable.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)) {
+            break;
+        }
+    }
+    if (!unsent_.empty()) {
+        Show(FillText(texts::kUnsentDropped, {std::to_string(unsent_.size())}));
+        unsent_.clear();
+    }
 }
 
 // The flags and the session texts change before the front end hears of the close, so what it
 // draws in answer (enabled commands, the title) already sees the closed state.
 void CClientSocket::Closed() {
+    const bool attemptAbandoned = ConnectPending();
     RecreateSocket();
-    SetIsConnected(0);
-    SetConnectPending(0);
     SetCurrentHandle("");
     SetCurrentChannel("");
     Show(std::string(texts::kConnectionClosed));
     frontEnd_.UserListClear();
     frontEnd_.TitleRefresh();
+    if (attemptAbandoned) {
+        frontEnd_.ConnectAttemptEnded();
+    }
 }
 
 void CClientSocket::SendClose() {
-    message_.SetCommandLine("CLOSE\n", ContentType::Other, 0);
-    message_.ToEuc(MessageField::CommandLine);
-    std::string header;
-    message_.BuildHeader(header);
-    Send(header);
+    const std::string header = message_.HeaderOnlyRequest("CLOSE\n");
+    // The goodbye may pass the queue's limit: it is the last thing this connection sends.
+    Queue(header, true);
 }
 
-bool CClientSocket::Send(std::string_view bytes) {
-    if (state_ != Phase::Connected || bytes.empty()) {
-        return false;
+SendResult CClientSocket::Send(std::string_view bytes) {
+    return Queue(bytes, false);
+}
+
+SendResult CClientSocket::Queue(std::string_view bytes, bool goodbye) {
+    if (!IsConnected() || bytes.empty()) {
+        return SendResult::NotConnected;
     }
     if (unsent_.empty()) {
         const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            return false;  // the poll loop notices the broken connection and closes it
+        if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            // The poll loop notices the broken connection and closes it.
+            return SendResult::NotConnected;
         }
         bytes.remove_prefix(sent < 0 ? 0 : static_cast<std::size_t>(sent));
     }
     if (bytes.empty()) {
-        return true;
+        return SendResult::Sent;
     }
-    if (unsent_.size() + bytes.size() > kMaxUnsent) {
-        return false;
+    if (!goodbye && unsent_.size() + bytes.size() > kMaxUnsent) {
+        return SendResult::QueueFull;
     }
     unsent_.append(bytes);
-    return true;
+    return SendResult::Sent;
 }
 
 void CClientSocket::FlushUnsent() {
@@ -244,12 +277,16 @@ void CClientSocket::FlushUnsent() {
 }
 
 short CClientSocket::PollEvents() const {
-    switch (state_) {
-        case Phase::Connecting:
+    switch (CurrentConnectionPhase()) {
+        case ConnectionPhase::Connecting:
+        case ConnectionPhase::Pending:
             return POLLOUT;
-        case Phase::Connected:
-            return static_cast<short>(POLLIN | (unsent_.empty() ? 0 : POLLOUT));
-        case Phase::Idle:
+        case ConnectionPhase::Connected:
+            // While the display queue is full the socket is not read, so TCP holds the server
+            // back; the queue's room listener wakes the thread when the front end has caught up.
+            return static_cast<short>((ReadingPaused() ? 0 : POLLIN) |
+                                      (unsent_.empty() ? 0 : POLLOUT));
+        case ConnectionPhase::Idle:
             break;
     }
     return 0;
@@ -259,7 +296,7 @@ void CClientSocket::OnPollEvents(short revents, Clock::time_point now) {
     if (revents == 0) {
         return;
     }
-    if (state_ == Phase::Connecting) {
+    if (ConnectPending()) {
         int error = 0;
         socklen_t length = sizeof error;
         if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
@@ -268,7 +305,7 @@ void CClientSocket::OnPollEvents(short revents, Clock::time_point now) {
         OnConnect(WinsockCodeFromErrno(error));
         return;
     }
-    if (state_ != Phase::Connected) {
+    if (!IsConnected()) {
         return;
     }
     if (revents & POLLOUT) {
@@ -279,10 +316,21 @@ void CClientSocket::OnPollEvents(short revents, Clock::time_point now) {
     }
 }
 
+std::optional<CClientSocket::Clock::time_point> CClientSocket::Deadline() const {
+    // The client's own pause is no silence of the server's.
+    if (paused_ || ReadingPaused()) {
+        return std::nullopt;
+    }
+    return reader_.Deadline();
+}
+
 void CClientSocket::ReadAvailable(Clock::time_point now) {
     std::array<char, 65536> chunk;
     // A bounded number of reads per wake keeps the mailbox served while a flood arrives.
-    for (int round = 0; round < 16 && state_ == Phase::Connected; ++round) {
+    for (int round = 0; round < 16 && IsConnected(); ++round) {
+        if (Paused(now)) {
+            return;
+        }
         const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), MSG_DONTWAIT);
         if (n > 0) {
             reader_.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(n)), now);
@@ -308,8 +356,20 @@ void CClientSocket::DeliverMessages(Clock::time_point now) {
     }
 }
 
+bool CClientSocket::Paused(Clock::time_point now) {
+    if (ReadingPaused()) {
+        paused_ = true;
+        return true;
+    }
+    if (paused_) {
+        paused_ = false;
+        reader_.Resumed(now);
+    }
+    return false;
+}
+
 void CClientSocket::OnTimer(Clock::time_point now) {
-    if (state_ == Phase::Connected) {
+    if (IsConnected() && !Paused(now)) {
         DeliverMessages(now);
     }
 }

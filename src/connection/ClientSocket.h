@@ -24,9 +24,17 @@ class MessageHandler {
     virtual void OnMessage(ProtocolMessage& message) = 0;
 };
 
+// What became of a request handed to Send.
+enum class SendResult {
+    Sent,          // on the wire, or queued behind earlier output
+    NotConnected,  // nothing to send it on (a request while not connected fails silently)
+    QueueFull,     // the server has stopped reading and the output queue is full: dropped
+};
+
 // The client's one TCP connection to the server, driven by the connection thread's poll loop:
 // it connects, reports every step and failure as a display line, frames what arrives into
-// messages for the handler, sends requests, and makes a fresh socket after every close.
+// messages for the handler, sends requests, and makes a fresh socket after every close. Its
+// phase is the process-wide ConnectionPhase, which it alone writes.
 class CClientSocket : public LocalEndpoint {
   public:
     using Clock = MessageReader::Clock;
@@ -35,6 +43,8 @@ class CClientSocket : public LocalEndpoint {
     // dropped rather than buffered without bound.
     static constexpr std::size_t kMaxUnsent = 1 << 20;
     static constexpr int kReceiveBufferSize = 65536;
+    // How long a close waits for queued output to leave before it gives the rest up.
+    static constexpr std::chrono::milliseconds kCloseFlushLimit{2000};
 
     CClientSocket(DisplayQueue& display, FrontEnd& frontEnd, const Settings* settings,
                   Clock::duration silence = MessageReader::kSilence);
@@ -49,9 +59,8 @@ class CClientSocket : public LocalEndpoint {
     // The user's disconnect: CLOSE, close, show it, clear the session, fresh socket.
     void Disconnect();
     void SendClose();
-    // Sends a built request; false when it could not be sent (not connected, or the server
-    // has stopped reading). Nothing is retried.
-    bool Send(std::string_view bytes);
+    // Sends a built request, or queues it behind earlier output. Nothing is retried.
+    SendResult Send(std::string_view bytes);
 
     // The working record for outgoing requests.
     ProtocolMessage& message() { return message_; }
@@ -61,18 +70,16 @@ class CClientSocket : public LocalEndpoint {
 
     // Poll-loop integration: the descriptor and events to wait for (-1 / 0 for none), what
     // happened, and when a message in progress must be ended by silence.
-    int PollFd() const { return state_ == Phase::Idle ? -1 : fd_; }
+    int PollFd() const { return CurrentConnectionPhase() == ConnectionPhase::Idle ? -1 : fd_; }
     short PollEvents() const;
     void OnPollEvents(short revents, Clock::time_point now);
-    std::optional<Clock::time_point> Deadline() const { return reader_.Deadline(); }
+    std::optional<Clock::time_point> Deadline() const;
     // Changes whenever the descriptor is closed or replaced, so events polled for an earlier
     // socket are never applied to a later one that happens to reuse its number.
     std::uint64_t generation() const { return generation_; }
     void OnTimer(Clock::time_point now);
 
   private:
-    enum class Phase { Idle, Connecting, Connected };
-
     void RecreateSocket();
     void CloseSocket();
     void OnConnect(int error);
@@ -82,6 +89,11 @@ class CClientSocket : public LocalEndpoint {
     void ReadAvailable(Clock::time_point now);
     void DeliverMessages(Clock::time_point now);
     void FlushUnsent();
+    void FlushBeforeClose();
+    SendResult Queue(std::string_view bytes, bool goodbye);
+    bool ReadingPaused() const { return display_.Full(); }
+    // Notes whether reading is paused now; on resuming, silence counts afresh.
+    bool Paused(Clock::time_point now);
     void UpdateLocalName();
     void Show(std::string text);
 
@@ -91,12 +103,12 @@ class CClientSocket : public LocalEndpoint {
     MessageHandler* handler_ = nullptr;
     int fd_ = -1;
     std::uint64_t generation_ = 0;
-    Phase state_ = Phase::Idle;
     std::string host_;
     std::int32_t port_ = 0;
     ProtocolMessage message_;
     ProtocolMessage incoming_;  // separate: a request may go out while a message arrives
     MessageReader reader_;
+    bool paused_ = false;  // reading stopped while the display queue is full
     std::string unsent_;
     mutable std::mutex localLock_;
     std::string localAddress_;

@@ -10,11 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/WriteAll.h"
+
 namespace tessel {
 
 CConnectOnThread::CConnectOnThread(DisplayQueue& display, FrontEnd& frontEnd,
                                    const Settings* settings, MessageReader::Clock::duration silence)
-    : wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+    : display_(display),
+      wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       mailbox_([this] { Wake(); }),
       socket_(std::make_unique<CClientSocket>(display, frontEnd, settings, silence)) {
     if (wakeFd_ < 0) {
@@ -22,12 +25,13 @@ CConnectOnThread::CConnectOnThread(DisplayQueue& display, FrontEnd& frontEnd,
         std::perror("tessel: cannot create the connection thread's event descriptor");
         std::abort();
     }
-    SetIsConnected(0);
-    SetIsConnecting(0);
-    SetConnectPending(0);
+    SetConnectionPhase(ConnectionPhase::Idle);
+    // A full display queue stops the socket's reading; the front end's drain resumes it.
+    display_.SetRoomListener([this] { Wake(); });
 }
 
 CConnectOnThread::~CConnectOnThread() {
+    display_.SetRoomListener({});
     if (thread_.joinable()) {
         mailbox_.PostStop();
         thread_.join();
@@ -46,7 +50,7 @@ void CConnectOnThread::Start(MessageHandler& received, RequestHandler& requests)
 
 void CConnectOnThread::Wake() {
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
+    WriteAll(wakeFd_, std::string_view(reinterpret_cast<const char*>(&one), sizeof one));
 }
 
 bool CConnectOnThread::HandleMessages() {
@@ -58,7 +62,7 @@ bool CConnectOnThread::HandleMessages() {
                 socket_->ConnectToHost(queued->connect);
                 break;
             case ThreadMessage::Disconnect:
-                if (IsConnected() == 1 || ConnectPending() == 1) {
+                if (IsConnected() || ConnectPending()) {
                     socket_->Disconnect();
                 }
                 break;

@@ -56,6 +56,7 @@ class CConnectOnThread {
     void Wake();
     bool HandleMessages();
 
+    DisplayQueue& display_;
     int wakeFd_ = -1;
     RequestMailbox mailbox_;
     std::unique_ptr<CClientSocket> socket_;

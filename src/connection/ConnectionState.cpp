@@ -7,9 +7,7 @@ namespace tessel {
 namespace {
 
 struct State {
-    std::atomic<int> isConnected{0};
-    std::atomic<int> connectPending{0};
-    std::atomic<int> isConnecting{0};
+    std::atomic<ConnectionPhase> phase{ConnectionPhase::Idle};
     std::mutex lock;
     FixedText<kNameFieldSize> currentHandle;
     FixedText<kNameFieldSize> currentChannel;
@@ -22,23 +20,11 @@ State& Shared() {
 
 }  // namespace
 
-int IsConnected() {
-    return Shared().isConnected.load();
+ConnectionPhase CurrentConnectionPhase() {
+    return Shared().phase.load();
 }
-void SetIsConnected(int value) {
-    Shared().isConnected.store(value);
-}
-int ConnectPending() {
-    return Shared().connectPending.load();
-}
-void SetConnectPending(int value) {
-    Shared().connectPending.store(value);
-}
-int IsConnecting() {
-    return Shared().isConnecting.load();
-}
-void SetIsConnecting(int value) {
-    Shared().isConnecting.store(value);
+void SetConnectionPhase(ConnectionPhase phase) {
+    Shared().phase.store(phase);
 }
 
 std::string CurrentHandle() {
@@ -62,9 +48,7 @@ void SetCurrentChannel(std::string_view channel) {
 }
 
 void ResetConnectionState() {
-    SetIsConnected(0);
-    SetConnectPending(0);
-    SetIsConnecting(0);
+    SetConnectionPhase(ConnectionPhase::Idle);
     SetCurrentHandle("");
     SetCurrentChannel("");
 }

@@ -15,18 +15,31 @@ struct ConnectRequest {
     std::int32_t port = 0;
 };
 
-// Process-wide connection state, written by the connection thread and read by the front end
-// to enable its commands. Each flag is 0 or 1.
+// Where the client's one connection stands: process-wide, written by the connection thread
+// and read by the front end to enable its commands.
+enum class ConnectionPhase : std::int32_t {
+    Idle,        // no connection and no attempt
+    Connecting,  // the connect call itself runs
+    Pending,     // the attempt waits for its completion
+    Connected,
+};
+ConnectionPhase CurrentConnectionPhase();
+void SetConnectionPhase(ConnectionPhase phase);
 
-// 1 from a completed connect until a disconnect, a close or a failed completion.
-int IsConnected();
-void SetIsConnected(int value);
-// 1 from the start of a connect attempt until it completes or the connection is closed.
-int ConnectPending();
-void SetConnectPending(int value);
-// 1 only while the connect call itself runs.
-int IsConnecting();
-void SetIsConnecting(int value);
+// The three connection flags the commands are enabled from, as views of the one phase.
+// From a completed connect until a disconnect, a close or a failed completion.
+inline bool IsConnected() {
+    return CurrentConnectionPhase() == ConnectionPhase::Connected;
+}
+// From the start of a connect attempt until it completes or the connection is closed.
+inline bool ConnectPending() {
+    const ConnectionPhase phase = CurrentConnectionPhase();
+    return phase == ConnectionPhase::Connecting || phase == ConnectionPhase::Pending;
+}
+// Only while the connect call itself runs.
+inline bool IsConnecting() {
+    return CurrentConnectionPhase() == ConnectionPhase::Connecting;
+}
 
 // The handle and channel the server has acknowledged (Shift-JIS, at most 63 bytes); empty
 // after every disconnect and close.

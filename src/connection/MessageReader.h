@@ -44,6 +44,10 @@ class MessageReader {
     // When a message in progress will be ended by silence, if one is in progress.
     std::optional<Clock::time_point> Deadline() const;
 
+    // The client stopped reading for a while (its display was behind): the silence of a
+    // message in progress counts from `now`, not from its last byte.
+    void Resumed(Clock::time_point now) { lastByte_ = now; }
+
     // Forgets everything, for a new connection.
     void Reset();
 

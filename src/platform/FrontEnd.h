@@ -22,6 +22,9 @@ class FrontEnd {
     virtual void TitleRefresh() = 0;
     // The user asked the program to end.
     virtual void Quit() = 0;
+    // A connect attempt has settled: connected (after HostConnected), failed, or abandoned by
+    // a disconnect. Its lines are in the display queue by then.
+    virtual void ConnectAttemptEnded() {}
 };
 
 }  // namespace tessel

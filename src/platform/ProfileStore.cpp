@@ -1,4 +1,5 @@
 #include "platform/ProfileStore.h"
+#include "platform/WriteAll.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -286,20 +287,6 @@ FileContents ReadWholeFile(const std::string& path) {
     }
     result.status = ReadStatus::kOk;
     return result;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 // Removes the temporary file unless it was renamed into place.

@@ -138,13 +138,16 @@ void PutNoteInId(ProtocolMessage& message, std::string_view euCNote) {
     }
 }
 
-// ID of a replayed roll from one of the own-roll slots.
+// ID of a replayed roll from one of the own-roll slots. The slot keeps its note as shown
+// (Shift-JIS); the ID carries it as every receiver reads it, in EUC-JP, and only as much of it
+// as the ID has room for, in whole characters.
 void SetIdFromSlot(ProtocolMessage& message, const OwnRoll& slot) {
     if (slot.modifier != 0) {
         message.id.assign(ModifierId(slot.modifier));
     }
     if (!slot.note.empty()) {
-        PutNoteInId(message, slot.note.view());
+        constexpr std::size_t kNoteRoom = MessageIdText::kMaxLength - kNotePosition - 1;
+        PutNoteInId(message, ToEuc(slot.note.view(), kNoteRoom + 2));
     }
 }
 

@@ -108,6 +108,17 @@ CommandCode ProtocolMessage::BuildHeader(std::string& out) {
     return command;
 }
 
+std::string ProtocolMessage::HeaderOnlyRequest(std::string_view commandText, std::string_view id) {
+    SetCommandLine(commandText, ContentType::Other, 0);
+    ToEuc(MessageField::CommandLine);
+    if (!id.empty()) {
+        this->id.assign(id);
+    }
+    std::string header;
+    BuildHeader(header);
+    return header;
+}
+
 std::size_t ProtocolMessage::AssembleRequest(std::string& out) {
     out.clear();
     std::string header;

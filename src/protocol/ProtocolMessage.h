@@ -60,6 +60,12 @@ class ProtocolMessage {
     // not fit its 256-byte area, `out` is left empty and nothing may be sent.
     CommandCode BuildHeader(std::string& out);
 
+    // A request of a header alone (no body): `commandText` as the command line, converted
+    // for the wire, under `id` when one is given (an answer keeps the ID it answers) and
+    // otherwise under the ID the line's classification made. Empty when the header does not
+    // fit its area.
+    std::string HeaderOnlyRequest(std::string_view commandText, std::string_view id = {});
+
     // The request as sent: the header, followed by the body for requests that carry one.
     // Returns the number of bytes to send; 0 when there is nothing to send.
     std::size_t AssembleRequest(std::string& out);

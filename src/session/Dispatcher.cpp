@@ -122,10 +122,7 @@ std::string UserTableNotices(const UserTable::Rows& before, const UserTable::Row
 }
 
 void Dispatcher::ShowSystem(std::string text) {
-    DisplayItem item;
-    item.kind = DisplayKind::System;
-    item.text = std::move(text);
-    services_.display.PostDisplayItem(std::move(item));
+    PostSystemLine(services_.display, std::move(text));
 }
 
 void Dispatcher::OnMessage(ProtocolMessage& message) {
@@ -170,13 +167,8 @@ void Dispatcher::OnMessage(ProtocolMessage& message) {
 
 void Dispatcher::AnswerProbe(ProtocolMessage& message) {
     const std::string id = message.id.str();
-    const std::string text =
-        "RESPONSE 000 " + std::string(WordAt(message.commandLine.view(), 1)) + "\n";
-    message.SetCommandLine(text, ContentType::Other, 0);
-    message.ToEuc(MessageField::CommandLine);
-    message.id.assign(id);
-    std::string header;
-    message.BuildHeader(header);
+    const std::string header = message.HeaderOnlyRequest(
+        "RESPONSE 000 " + std::string(WordAt(message.commandLine.view(), 1)) + "\n", id);
     if (services_.send && !header.empty()) {
         services_.send(header);
     }
@@ -194,15 +186,17 @@ void Dispatcher::OnResponse(const ProtocolMessage& message) {
     const std::string_view code = line.substr(0, std::min<std::size_t>(line.size(), 12));
     if (code == "RESPONSE 100") {
         const std::string_view word = WordAt(message.body.view(), 0);
+        // The log is reopened under the new name before the line is posted, so the front end
+        // can only ever write the acknowledgement into the log it names.
         if (word == "OPEN") {
             SetCurrentHandle(ToShiftJis(PendingHandle()));
-            ShowSystem(" OPEN " + CurrentHandle() + "\r\n");
             Acknowledged();
+            ShowSystem(" OPEN " + CurrentHandle() + "\r\n");
         }
         if (word == "JOIN") {
             SetCurrentChannel(ToShiftJis(PendingChannel()));
-            ShowSystem(" JOIN " + CurrentChannel() + "\r\n");
             Acknowledged();
+            ShowSystem(" JOIN " + CurrentChannel() + "\r\n");
         }
         return;
     }
@@ -237,8 +231,7 @@ void Dispatcher::OnShowMesg(ProtocolMessage& message) {
         DisplayItem item;
         item.kind = DisplayKind::Chat;
         item.name = sender;
-        item.text = message.contentType == ContentType::Sjis ? WithoutMarkers(message.body.view())
-                                                             : std::string(message.body.view());
+        item.text = std::string(message.body.view());
         services_.display.PostDisplayItem(std::move(item));
         return;
     }

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <thread>
 
+#include "platform/WriteAll.h"
 #include "protocol/Charset.h"
 #include "protocol/TextFormat.h"
 #include "protocol/Words.h"
@@ -57,17 +58,6 @@ std::string ReceiveDirectoryPath(const std::string& directory) {
 std::string_view FirstLine(std::string_view body) {
     const std::size_t feed = body.find('\n');
     return body.substr(0, feed == std::string_view::npos ? body.size() : feed);
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n <= 0) {
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 }  // namespace

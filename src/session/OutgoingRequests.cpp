@@ -25,23 +25,24 @@ constexpr ModeEcho kModeEchoes[] = {
 }  // namespace
 
 void OutgoingRequests::Echo(std::string_view text) {
-    DisplayItem item;
-    item.kind = DisplayKind::System;
-    item.text = std::string(text);
-    display_.PostDisplayItem(std::move(item));
+    PostSystemLine(display_, std::string(text));
+}
+
+void OutgoingRequests::Send(std::string_view request) {
+    // A request while not connected fails silently; one dropped because the server has
+    // stopped reading is the user's line lost, and the user is told.
+    if (socket_.Send(request) == SendResult::QueueFull) {
+        Echo(texts::kOutputQueueFull);
+    }
 }
 
 void OutgoingRequests::SendSimple(std::string_view commandText) {
-    ProtocolMessage& message = socket_.message();
-    message.SetCommandLine(commandText, ContentType::Other, 0);
-    message.ToEuc(MessageField::CommandLine);
-    std::string header;
-    message.BuildHeader(header);
+    const std::string header = socket_.message().HeaderOnlyRequest(commandText);
     if (header.empty()) {
         Echo(texts::kRequestTooLong);
         return;
     }
-    socket_.Send(header);
+    Send(header);
 }
 
 void OutgoingRequests::SendOpen(std::string_view handle) {
@@ -59,7 +60,7 @@ void OutgoingRequests::SendCommand(std::string_view text) {
     message.ToEuc(MessageField::CommandLine);
     std::string request;
     if (message.AssembleRequest(request) > 0) {
-        socket_.Send(request);
+        Send(request);
     } else if (IsRequestCode(message.command)) {
         // Only a request whose header would not fit its area is left unbuilt; say so rather
         // than lose the user's line without a trace.
@@ -69,7 +70,7 @@ void OutgoingRequests::SendCommand(std::string_view text) {
 
     switch (message.command) {
         case CommandCode::Close:
-            if (IsConnected() == 1 || ConnectPending() == 1) {
+            if (IsConnected() || ConnectPending()) {
                 socket_.Disconnect();
             }
             break;
@@ -119,7 +120,7 @@ void OutgoingRequests::SendData(std::string_view block) {
         return;
     }
     request += body;
-    socket_.Send(request);
+    Send(request);
 }
 
 }  // namespace tessel

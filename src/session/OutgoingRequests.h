@@ -25,6 +25,7 @@ class OutgoingRequests : public RequestHandler {
     void HandleLocalCommand(std::string_view commandLine);
 
   private:
+    void Send(std::string_view request);
     void SendSimple(std::string_view commandText);
     void Echo(std::string_view text);
 

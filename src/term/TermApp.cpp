@@ -3,21 +3,23 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "connection/ConnectionState.h"
 #include "frame/KeyMacros.h"
 #include "frame/Settings.h"
+#include "protocol/Words.h"
 #include "session/ClientSession.h"
 #include "session/SessionCommands.h"
 #include "term/TermCodec.h"
@@ -128,8 +130,27 @@ class TerminalBell : public SoundPlayer {
     }
 };
 
+// "には Shift-JIS で表せない文字があります"
+constexpr const char* kNotShiftJis =
+    " \xE3\x81\xAB\xE3\x81\xAF Shift-JIS \xE3\x81\xA7\xE8\xA1\xA8\xE3\x81\x9B\xE3\x81\xAA"
+    "\xE3\x81\x84\xE6\x96\x87\xE5\xAD\x97\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81"
+    "\xBE\xE3\x81\x99";
+
+// A handle or channel from the command line is typed text like any line: the core keeps it
+// in Shift-JIS, so it is converted here, and refused whole when it cannot be.
+bool ConvertOption(const TermCodec& codec, std::string_view option, std::string& value) {
+    const std::optional<std::string> converted = codec.ToShiftJis(value);
+    if (!converted) {
+        std::cerr << "tessel-term: " << option << kNotShiftJis << " ('" << value
+                  << "' has characters Shift-JIS cannot hold; nothing was sent or stored)\n";
+        return false;
+    }
+    value = *converted;
+    return true;
+}
+
 std::optional<TermOptions> ParseOptions(int argc, char** argv, const Settings& settings,
-                                        int& exitCode) {
+                                        const TermCodec& codec, int& exitCode) {
     TermOptions options;
     options.host = settings.GetString(SettingKey::ipaddr);
     options.port = settings.GetInt(SettingKey::port);
@@ -153,13 +174,15 @@ std::optional<TermOptions> ParseOptions(int argc, char** argv, const Settings& s
             exitCode = 2;
             return std::nullopt;
         }
-        const std::string value = argv[++i];
+        std::string value = argv[++i];
         if (arg == "--host") {
             options.host = value;
-        } else if (arg == "--handle") {
-            options.handle = value;
-        } else if (arg == "--channel") {
-            options.channel = value;
+        } else if (arg == "--handle" || arg == "--channel") {
+            if (!ConvertOption(codec, arg, value)) {
+                exitCode = 2;
+                return std::nullopt;
+            }
+            (arg == "--handle" ? options.handle : options.channel) = value;
         } else {
             char* end = nullptr;
             const long port = std::strtol(value.c_str(), &end, 10);
@@ -189,38 +212,59 @@ NotifySettings ReadNotifySettings(const Settings& settings) {
 // Splits what arrives on standard input into lines.
 class LineReader {
   public:
-    // Reads what is there; false at the end of input.
-    bool Read() {
+    // Reads what is there and queues its complete lines (and, at the end of input, the
+    // unfinished last one); false at the end of input.
+    bool Read(std::deque<std::string>& lines) {
         char buffer[4096];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n > 0) {
-            pending_.append(buffer, static_cast<std::size_t>(n));
+        if (n < 0 && errno == EINTR) {
             return true;
         }
-        return n < 0 && errno == EINTR;
-    }
-
-    std::optional<std::string> Next(bool atEnd) {
-        const std::size_t feed = pending_.find('\n');
-        if (feed == std::string::npos) {
-            if (atEnd && !pending_.empty()) {
-                return std::exchange(pending_, {});
+        if (n > 0) {
+            pending_.append(buffer, static_cast<std::size_t>(n));
+        }
+        for (std::size_t feed; (feed = pending_.find('\n')) != std::string::npos;) {
+            std::string line = pending_.substr(0, feed);
+            pending_.erase(0, feed + 1);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
             }
-            return std::nullopt;
+            lines.push_back(std::move(line));
         }
-        std::string line = pending_.substr(0, feed);
-        pending_.erase(0, feed + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+        if (n > 0) {
+            return true;
         }
-        return line;
+        if (!pending_.empty()) {
+            lines.push_back(std::exchange(pending_, {}));
+        }
+        return false;
     }
-
-    void DropPending() { pending_.clear(); }
 
   private:
     std::string pending_;
 };
+
+// The terminal has no user list pane: when the user asked for the user list (GETUSER), the
+// table that comes back is printed instead, one user a line.
+void PrintUserTable(const UserTable::Rows& rows, const TermCodec& codec) {
+    // "名前", "属性", "チャネル", "アドレス"
+    std::string table =
+        "\xE5\x90\x8D\xE5\x89\x8D\t\xE5\xB1\x9E\xE6\x80\xA7\t\xE3\x83\x81\xE3\x83\xA3"
+        "\xE3\x83\x8D\xE3\x83\xAB\t\xE3\x82\xA2\xE3\x83\x89\xE3\x83\xAC\xE3\x82\xB9\n";
+    for (const UserEntry& user : rows) {
+        if (user.handle.empty()) {
+            continue;
+        }
+        std::string row(user.handle.view());
+        row += (user.attribute & 1) != 0 ? "\tM\t" : "\t\t";
+        row += user.channel.view();
+        row += '\t';
+        row += user.address.view();
+        table += TerminalSink::Printable(codec.ToUtf8(row));
+        table += '\n';
+    }
+    std::cout << table;
+}
 
 }  // namespace
 
@@ -233,13 +277,13 @@ int RunTerm(int argc, char** argv) {
                   << "'\n";
         return 2;
     }
+    const TermCodec codec;
     int exitCode = 0;
-    const std::optional<TermOptions> options = ParseOptions(argc, argv, *settings, exitCode);
+    const std::optional<TermOptions> options = ParseOptions(argc, argv, *settings, codec, exitCode);
     if (!options) {
         return exitCode;
     }
 
-    const TermCodec codec;
     TermFrontEnd frontEnd;
     DisplayQueue queue(frontEnd);
     TerminalBell bell;
@@ -259,7 +303,7 @@ int RunTerm(int argc, char** argv) {
     CConnectOnThread& connection = session->connection();
 
     KeyMacros macros(settings->StartupDirectory(),
-                     KeyMacros::Hooks{[] { return IsConnected() == 1; },
+                     KeyMacros::Hooks{[] { return IsConnected(); },
                                       [&connection](std::string_view text) {
                                           connection.PostText(ThreadMessage::Command, text);
                                       }});
@@ -278,11 +322,13 @@ int RunTerm(int argc, char** argv) {
     bool connectSettled = false;
     bool inputOpen = true;
     bool quit = false;
-    int shownItems = 0;
+    bool userTableWanted = false;
     LineReader input;
+    std::deque<std::string> typed;  // read, waiting for their turn
+    auto nextLineAt = std::chrono::steady_clock::now();
 
-    // False when the mailbox stayed taken: like the input pane, the rest of the input that
-    // arrived with this line is given up.
+    // Sends one typed line. False when the mailbox stayed taken: like the input pane, the
+    // rest of the input that arrived with this line is given up.
     auto sendLine = [&](const std::string& utf8) {
         const std::optional<std::string> line = codec.ToShiftJis(utf8);
         if (!line) {
@@ -300,50 +346,65 @@ int RunTerm(int argc, char** argv) {
                          "sent\n";
             return false;
         }
-        std::this_thread::sleep_for(kLinePause);
+        if (WordCode(*line) == CommandCode::GetUser) {
+            userTableWanted = true;
+        }
         return true;
     };
 
-    while (!quit && inputOpen) {
-        pollfd fds[2] = {{frontEnd.fd(), POLLIN, 0},
-                         {connectSettled ? STDIN_FILENO : -1, POLLIN, 0}};
-        // Items left from the last batch are shown without waiting for another event.
-        if (::poll(fds, 2, queue.size() > 0 ? 0 : -1) < 0 && errno != EINTR) {
+    while (!quit && (inputOpen || !typed.empty())) {
+        using Clock = std::chrono::steady_clock;
+        // Typed lines go out one per turn, 10 ms apart, with the display drained in between,
+        // so echoes show while a long paste is still being sent.
+        const bool lineWaiting = connectSettled && !typed.empty();
+        int timeout = -1;
+        if (queue.size() > 0) {
+            timeout = 0;  // items left from the last batch are shown without waiting
+        } else if (lineWaiting) {
+            const auto wait =
+                std::chrono::ceil<std::chrono::milliseconds>(nextLineAt - Clock::now()).count();
+            timeout = static_cast<int>(std::max<std::int64_t>(wait, 0));
+        }
+        const bool readInput = connectSettled && inputOpen && typed.empty();
+        pollfd fds[2] = {{frontEnd.fd(), POLLIN, 0}, {readInput ? STDIN_FILENO : -1, POLLIN, 0}};
+        if (::poll(fds, 2, timeout) < 0 && errno != EINTR) {
             break;
         }
-        while (const auto event = frontEnd.Take()) {
-            switch (*event) {
+        for (const TermEvent event : frontEnd.TakeAll()) {
+            switch (event) {
                 case TermEvent::HostConnected:
                     pending.DeferredExec = macros.TakeDeferredExec();
                     OnHostConnected(pending, connection, &*settings);
+                    break;
+                case TermEvent::ConnectAttemptEnded:
                     connectSettled = true;
+                    break;
+                case TermEvent::UserListRefresh:
+                    if (std::exchange(userTableWanted, false)) {
+                        drain.Drain(sink);  // what came before the table is shown first
+                        sink.Flush();
+                        PrintUserTable(session->users().Snapshot(), codec);
+                    }
                     break;
                 case TermEvent::Quit:
                     quit = true;
                     break;
                 default:
-                    break;  // display text is drained below; the terminal has no user list
+                    break;  // display text is drained below
             }
         }
-        shownItems += drain.Drain(sink, kDrainBatch);
+        drain.Drain(sink, kDrainBatch);
         sink.Flush();
-        // A failed attempt settles too: it shows at least its connecting line and two failure
-        // lines, and its flags are back to 0 before the failure lines are posted.
-        if (!connectSettled && shownItems >= 3 && IsConnecting() == 0 && ConnectPending() == 0 &&
-            IsConnected() == 0) {
-            connectSettled = true;
+        if (lineWaiting && Clock::now() >= nextLineAt) {
+            const std::string line = std::move(typed.front());
+            typed.pop_front();
+            if (!sendLine(line)) {
+                typed.clear();
+            }
+            nextLineAt = Clock::now() + kLinePause;
         }
-        if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-            const bool more = input.Read();
-            while (auto line = input.Next(!more)) {
-                if (!sendLine(*line)) {
-                    input.DropPending();
-                    break;
-                }
-            }
-            if (!more) {
-                inputOpen = false;
-            }
+        if (readInput && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+            inputOpen = input.Read(typed);
         }
     }
 

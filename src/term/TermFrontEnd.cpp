@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <utility>
+
+#include "platform/WriteAll.h"
 
 namespace tessel {
 
@@ -18,26 +21,26 @@ TermFrontEnd::~TermFrontEnd() {
 void TermFrontEnd::Post(TermEvent event) {
     {
         std::lock_guard guard(lock_);
+        const bool wasEmpty = events_.empty();
         // One pending display event is enough: a drain empties the whole queue.
         if (event != TermEvent::DisplayText || events_.empty() ||
             events_.back() != TermEvent::DisplayText) {
             events_.push_back(event);
         }
+        if (!wasEmpty) {
+            return;  // the loop has been woken for this batch already
+        }
     }
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
+    WriteAll(fd_, std::string_view(reinterpret_cast<const char*>(&one), sizeof one));
 }
 
-std::optional<TermEvent> TermFrontEnd::Take() {
+std::deque<TermEvent> TermFrontEnd::TakeAll() {
+    std::lock_guard guard(lock_);
+    // Under the lock: a post that finds the list empty after this writes the descriptor anew.
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t n = ::read(fd_, &count, sizeof count);
-    std::lock_guard guard(lock_);
-    if (events_.empty()) {
-        return std::nullopt;
-    }
-    const TermEvent event = events_.front();
-    events_.pop_front();
-    return event;
+    return std::exchange(events_, {});
 }
 
 }  // namespace tessel

@@ -14,12 +14,17 @@ enum class TermEvent {
     UserListRefresh,
     UserListClear,
     TitleRefresh,
-    Quit
+    Quit,
+    ConnectAttemptEnded
 };
 
 // The terminal front end's side of the core's events: they are queued from any thread and
 // a descriptor becomes readable, so the terminal loop can wait for them and for standard input
 // in one poll.
+//
+// The descriptor is written only when the first event of a batch arrives: while events wait,
+// the loop is already due to take them, and a flood of display items costs no system call per
+// item.
 class TermFrontEnd : public FrontEnd {
   public:
     TermFrontEnd();
@@ -33,10 +38,12 @@ class TermFrontEnd : public FrontEnd {
     void UserListClear() override { Post(TermEvent::UserListClear); }
     void TitleRefresh() override { Post(TermEvent::TitleRefresh); }
     void Quit() override { Post(TermEvent::Quit); }
+    void ConnectAttemptEnded() override { Post(TermEvent::ConnectAttemptEnded); }
 
     // Readable while events wait.
     int fd() const { return fd_; }
-    std::optional<TermEvent> Take();
+    // Every waiting event, in order; the descriptor is quiet again until the next one.
+    std::deque<TermEvent> TakeAll();
 
   private:
     void Post(TermEvent event);

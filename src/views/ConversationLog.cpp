@@ -83,10 +83,10 @@ std::string LogWriteFailedNotice(std::string_view path) {
 ConversationLog::ConversationLog(const Settings& settings, Hooks hooks)
     : m_settings(settings), m_hooks(std::move(hooks)) {
     std::lock_guard guard(m_lock);
-    m_autoLog = m_settings.GetInt(SettingKey::autolog);
+    m_autoLog = m_settings.GetInt(SettingKey::autolog) != 0;
     m_logDir = m_settings.GetString(SettingKey::logdir);
     m_autoLogName = m_settings.GetString(SettingKey::autologname);
-    if (m_autoLog != 0) {
+    if (m_autoLog) {
         OpenAutoLog(kStartupLogNameSize);
     }
 }
@@ -97,7 +97,7 @@ LogWriteResult ConversationLog::WriteLine(std::string_view line) {
     LogWriteResult result;
     {
         std::lock_guard guard(m_lock);
-        if (m_isLogging != 1) {
+        if (!m_logFile) {
             return result;
         }
         if (line.empty()) {
@@ -122,20 +122,20 @@ LogWriteResult ConversationLog::WriteLine(std::string_view line) {
 }
 
 void ConversationLog::ToggleAutoLog() {
-    std::int32_t autoLog = 0;
+    bool autoLog = false;
     {
         std::lock_guard guard(m_lock);
-        if (m_autoLog != 0) {
+        if (m_autoLog) {
             CloseLog();
-            m_autoLog = 0;
+            m_autoLog = false;
         } else {
             CloseLog();  // a manual log ends here
             OpenAutoLog(kLogNameSize);
-            m_autoLog = 1;  // on even when the open failed: the next refresh tries again
+            m_autoLog = true;  // on even when the open failed: the next refresh tries again
         }
         autoLog = m_autoLog;
     }
-    m_settings.SetInt(SettingKey::autolog, autoLog);
+    m_settings.SetInt(SettingKey::autolog, autoLog ? 1 : 0);
     NotifyTitle();
 }
 
@@ -161,12 +161,12 @@ bool ConversationLog::StartManualLog(std::string_view path) {
     {
         std::lock_guard guard(m_lock);
         CloseLog();
-        m_autoLog = 0;  // for this run only: autolog keeps its stored value
+        m_autoLog = false;  // for this run only: autolog keeps its stored value
         OpenAt(std::string(path));
         const std::size_t slash = m_logPath.rfind('/');
         m_logDir = slash == std::string::npos ? std::string() : m_logPath.substr(0, slash + 1);
         directory = m_logDir;
-        opened = m_isLogging == 1;
+        opened = m_logFile != nullptr;
     }
     m_settings.SetString(SettingKey::logdir, directory);
     NotifyTitle();
@@ -201,12 +201,12 @@ void ConversationLog::RefreshAutoLog() {
 
 bool ConversationLog::IsLogging() const {
     std::lock_guard guard(m_lock);
-    return m_isLogging == 1;
+    return m_logFile != nullptr;
 }
 
 bool ConversationLog::AutoLog() const {
     std::lock_guard guard(m_lock);
-    return m_autoLog != 0;
+    return m_autoLog;
 }
 
 std::string ConversationLog::LogPath() const {
@@ -226,7 +226,6 @@ std::string ConversationLog::AutoLogName() const {
 
 void ConversationLog::CloseLog() {
     m_logFile.reset();
-    m_isLogging = 0;
 }
 
 void ConversationLog::OpenAt(std::string path) {
@@ -235,7 +234,6 @@ void ConversationLog::OpenAt(std::string path) {
     // "e": close-on-exec, so a program the client starts (the key file's editor) never
     // inherits the log.
     m_logFile.reset(std::fopen(m_logPath.c_str(), "abe"));
-    m_isLogging = m_logFile != nullptr ? 1 : 0;
 }
 
 void ConversationLog::OpenAutoLog(std::size_t nameSize) {
@@ -245,7 +243,7 @@ void ConversationLog::OpenAutoLog(std::size_t nameSize) {
 }
 
 bool ConversationLog::RefreshAutoLogLocked() {
-    if (m_autoLog == 0) {
+    if (!m_autoLog) {
         return false;
     }
     CloseLog();

@@ -1,5 +1,7 @@
 #include "views/DisplayQueue.h"
 
+#include "protocol/Charset.h"
+
 namespace tessel {
 namespace {
 
@@ -9,57 +11,94 @@ void Cut(std::string& text) {
     }
 }
 
+std::size_t BytesOf(const DisplayItem& item) {
+    return sizeof item + item.name.size() + item.text.size() + item.rollInfo.size();
+}
+
 }  // namespace
 
 std::string WithoutMarkers(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-        if (lead && i + 1 < text.size()) {
-            if (text[i] == kMarkerLead && ColourMarkerOf(text[i + 1])) {
-                out += "\x81\xAC";  // the geta mark
-            } else {
-                out.append(text, i, 2);
-            }
-            ++i;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = ShiftJisCharLength(text, i);
+        if (length == 2 && text[i] == kMarkerLead && ColourMarkerOf(text[i + 1])) {
+            out += "\x81\xAC";  // the geta mark
         } else {
-            out += text[i];
+            out.append(text, i, length);
         }
+        i += length;
     }
     return out;
 }
 
+void PostSystemLine(DisplayQueue& queue, std::string text) {
+    DisplayItem item;
+    item.kind = DisplayKind::System;
+    item.text = std::move(text);
+    queue.PostDisplayItem(std::move(item));
+}
+
 void DisplayQueue::PostDisplayItem(DisplayItem item) {
-    Cut(item.name);
-    Cut(item.text);
-    Cut(item.rollInfo);
+    for (std::string* field : {&item.name, &item.text, &item.rollInfo}) {
+        Cut(*field);
+        *field = WithoutMarkers(*field);
+    }
     {
         std::lock_guard guard(lock_);
+        bytes_ += BytesOf(item);
         items_.push_back(std::move(item));
+        if (items_.size() >= kHighItems || bytes_ >= kHighBytes) {
+            full_ = true;
+        }
     }
     frontEnd_.DisplayTextPosted();
 }
 
 std::optional<DisplayItem> DisplayQueue::TakeDisplayItem() {
-    std::lock_guard guard(lock_);
+    std::unique_lock guard(lock_);
     if (items_.empty()) {
         return std::nullopt;
     }
     DisplayItem item = std::move(items_.front());
     items_.pop_front();
+    bytes_ -= BytesOf(item);
+    Emptied(guard);
     return item;
 }
 
 void DisplayQueue::Clear() {
-    std::lock_guard guard(lock_);
+    std::unique_lock guard(lock_);
     items_.clear();
+    bytes_ = 0;
+    Emptied(guard);
+}
+
+void DisplayQueue::Emptied(std::unique_lock<std::mutex>& guard) {
+    if (!full_ || items_.size() >= kLowItems || bytes_ >= kLowBytes) {
+        return;
+    }
+    full_ = false;
+    guard.unlock();
+    std::lock_guard listener(listenerLock_);
+    if (roomListener_) {
+        roomListener_();
+    }
 }
 
 std::size_t DisplayQueue::size() const {
     std::lock_guard guard(lock_);
     return items_.size();
+}
+
+bool DisplayQueue::Full() const {
+    std::lock_guard guard(lock_);
+    return full_;
+}
+
+void DisplayQueue::SetRoomListener(std::function<void()> listener) {
+    std::lock_guard guard(listenerLock_);
+    roomListener_ = std::move(listener);
 }
 
 }  // namespace tessel

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -63,24 +64,50 @@ std::string WithoutMarkers(std::string_view text);
 
 // First-in first-out hand-over of display items from any thread to the front end's thread.
 // Items are copied in and out; every post wakes the front end, which drains until empty.
+//
+// Every post is accepted, so no line is ever lost, but past a high mark (items or bytes) the
+// queue counts as full until the front end has drained it below a low mark. The connection
+// thread stops reading the socket while it is full, so a server that floods faster than the
+// front end shows is held back by TCP instead of growing the client's memory.
 class DisplayQueue {
   public:
     // Texts longer than a display item's field are cut to it.
     static constexpr std::size_t kMaxTextLength = 4351;
+    static constexpr std::size_t kHighItems = 4096;
+    static constexpr std::size_t kHighBytes = std::size_t{4} << 20;
+    static constexpr std::size_t kLowItems = kHighItems / 2;
+    static constexpr std::size_t kLowBytes = kHighBytes / 2;
 
     explicit DisplayQueue(FrontEnd& frontEnd) : frontEnd_(frontEnd) {}
     DisplayQueue(const DisplayQueue&) = delete;
     DisplayQueue& operator=(const DisplayQueue&) = delete;
 
+    // Peer text never carries colour markers of its own: every marker pair in the texts is
+    // neutralised here (see WithoutMarkers), as markers are only added when a line is drawn.
     void PostDisplayItem(DisplayItem item);
     std::optional<DisplayItem> TakeDisplayItem();
     void Clear();
     std::size_t size() const;
 
+    // True from passing a high mark until drained below both low marks.
+    bool Full() const;
+    // Called, on the draining thread, each time a full queue has been drained below its low
+    // marks. Setting an empty function waits for a call in progress to finish.
+    void SetRoomListener(std::function<void()> listener);
+
   private:
+    void Emptied(std::unique_lock<std::mutex>& guard);
+
     FrontEnd& frontEnd_;
     mutable std::mutex lock_;
     std::deque<DisplayItem> items_;
+    std::size_t bytes_ = 0;
+    bool full_ = false;
+    std::mutex listenerLock_;
+    std::function<void()> roomListener_;
 };
+
+// Posts a notice in the system colour: a `System` item holding only `text`.
+void PostSystemLine(DisplayQueue& queue, std::string text);
 
 }  // namespace tessel

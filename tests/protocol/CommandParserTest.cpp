@@ -259,6 +259,42 @@ TEST_F(PrepareTest, FakeKeywordReplaysTheLastRoll) {
                         "m25500000000+003xhit", "6\n6\n0\n2\n5\n", ContentType::Result, 10}));
 }
 
+TEST_F(PrepareTest, ReplayedNotesTravelInEucJp) {
+    // "攻撃弌" (弌 is a second-level kanji) and "鬼瓦" in Shift-JIS, as the own roll keeps them.
+    const std::string last = "\x8D\x55\x8C\x82\x98\x9F";
+    const std::string previous = "\x8B\x53\x8A\xA2";
+    RecordOwnRoll(Roll(2, 6, 0, 0, 0, "3\n4\n", previous));
+    RecordOwnRoll(Roll(2, 10, 0, 0, 2, "5\n9\n", last));
+    const std::string lastEuc = "\xB9\xB6\xB7\xE2\xD0\xA1";
+    const std::string previousEuc = "\xB5\xB4\xB4\xA4";
+    const struct {
+        std::string text;
+        std::string id;
+    } cases[] = {
+        {"bsk", "m25500000000+002x" + lastEuc},
+        {"bsk2", "m255000010000000x" + previousEuc},
+        {"fake", "m25500002000+002x" + lastEuc},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Bytes(Prepare(c.text).id), Bytes(c.id)) << c.text;
+    }
+}
+
+TEST_F(PrepareTest, AReplayedNoteIsCutToTheIdInWholeCharacters) {
+    // 24 two-byte characters: only 23 fit behind the note mark of a 63-byte ID.
+    std::string note;
+    for (int i = 0; i < 24; ++i) {
+        note += "\x98\x9F";  // 弌
+    }
+    RecordOwnRoll(Roll(1, 6, 0, 0, 0, "3\n", note.substr(0, 48)));
+    const std::string id = Prepare("bsk").id;
+    std::string expected = "m255000000000000x";
+    for (int i = 0; i < 23; ++i) {
+        expected += "\xD0\xA1";
+    }
+    EXPECT_EQ(Bytes(id), Bytes(expected));
+}
+
 TEST_F(PrepareTest, ReplaysBeforeAnyOwnRollUseEmptyRecords) {
     EXPECT_EQ(Prepare("bsk"), (Prepared{CommandCode::ReRoll, "REROLL 7", "0 0 7 0", 0, "", "",
                                         ContentType::Result, 0}));

@@ -114,6 +114,64 @@ TEST_F(DispatcherTest, AcknowledgementsMakePendingHandleAndChannelCurrent) {
     EXPECT_EQ(logRefreshes, 2);
 }
 
+TEST_F(DispatcherTest, TheLogIsReopenedBeforeTheAcknowledgementIsShown) {
+    // What the front end could have drawn (and logged) by the time each reopen happens.
+    std::vector<std::string> order;
+    Dispatcher logged{Dispatcher::Services{queue, frontEnd, users, nullptr, nullptr, {}, [&] {
+                                               for (const DisplayItem& item : Shown()) {
+                                                   order.push_back(item.text);
+                                               }
+                                               order.emplace_back("reopen");
+                                           }}};
+    SetPendingHandle("taro");
+    SetPendingChannel("#main");
+    for (const std::string body : {"OPEN taro\n", "JOIN #main\n"}) {
+        ProtocolMessage message;
+        message.SetCommandLine("RESPONSE 100\n", ContentType::Other, 0);
+        message.contentType = ContentType::Euc;
+        message.contentLength = static_cast<std::int32_t>(body.size());
+        message.body.assign(body);
+        logged.OnMessage(message);
+    }
+    for (const DisplayItem& item : Shown()) {
+        order.push_back(item.text);
+    }
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"reopen", " OPEN taro\r\n", "reopen", " JOIN #main\r\n"}));
+}
+
+// Whether the display would take any colour marker from `text`.
+bool HasMarker(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); i += ShiftJisCharLength(text, i)) {
+        if (ShiftJisCharLength(text, i) == 2 && text[i] == kMarkerLead &&
+            ColourMarkerOf(text[i + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(DispatcherTest, PeersCannotPaintTheirTextInTheProgramsColours) {
+    // 81 A2 FE FA in EUC-JP becomes 81 81 FC FA in Shift-JIS: a character, then a marker.
+    const std::string crafted = "\x81\xA2\xFE\xFA";
+    SetCurrentChannel("#main");
+    Receive("SHOWMESG bob\n", crafted + "hi");
+    Receive("SHOWMESG " + crafted + "\n", "hi");
+    Receive("SHOWMESG bob\n", "\xFC\xFAhi", "", ContentType::Sjis);
+    Receive("SHOW 2 6 " + crafted + " 0 0\n", crafted + "\n3\n", "m25500000000+001x" + crafted,
+            ContentType::Result);
+    Receive("PUTUSER\n", crafted + " #main 1.2.3.4:5 0\n");
+    Receive("PUTCHANNEL\n", crafted + "\n");
+    const auto items = Shown();
+    ASSERT_EQ(items.size(), 6u);
+    for (const DisplayItem& item : items) {
+        EXPECT_FALSE(HasMarker(item.name)) << ::testing::PrintToString(Bytes(item.name));
+        EXPECT_FALSE(HasMarker(item.text)) << ::testing::PrintToString(Bytes(item.text));
+        EXPECT_FALSE(HasMarker(item.rollInfo)) << ::testing::PrintToString(Bytes(item.rollInfo));
+    }
+    EXPECT_EQ(Bytes(items[0].text), Bytes("\x81\x81\x81\xAChi"));
+}
+
 TEST_F(DispatcherTest, ErrorResponsesShowTheirLines) {
     const std::vector<std::pair<std::string, std::string_view>> cases = {
         {"RESPONSE 101\n", texts::kError101}, {"RESPONSE 102 bad\n", texts::kError102},

@@ -1,8 +1,13 @@
 #include "session/ClientSession.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "connection/ConnectionState.h"
 #include "connection/ConnectionTexts.h"
@@ -56,6 +61,31 @@ class SessionTest : public test::ProtocolStateTest {
 
     void Command(std::string_view text) {
         ASSERT_TRUE(connection().PostText(ThreadMessage::Command, text, 5000ms));
+    }
+
+    // Types long chat lines while the peer reads nothing, until the client refuses one
+    // because its output queue is full; false if it never does.
+    bool FillOutputUntilRefused() {
+        const std::string filler(4000, 'x');
+        for (int i = 0; i < 5000; ++i) {
+            if (!connection().PostText(ThreadMessage::Command,
+                                       "line " + std::to_string(i) + ' ' + filler, 5000ms)) {
+                return false;
+            }
+            if (i % 50 == 0 && Refused()) {
+                return true;
+            }
+        }
+        return shown.WaitForText(std::string(texts::kOutputQueueFull), 5s);
+    }
+
+    bool Refused() {
+        for (const DisplayItem& item : shown.Drain()) {
+            if (item.text == texts::kOutputQueueFull) {
+                return true;
+            }
+        }
+        return false;
     }
 
     std::string Header(std::string_view lines) {
@@ -280,6 +310,109 @@ TEST_F(SessionTest, AStalledBodyIsDispatchedAfterTheSilence) {
         return !items.empty() && items.back().kind == DisplayKind::Roll;
     }));
     EXPECT_EQ(shown.Drain().back().text, "3\n");
+}
+
+TEST_F(SessionTest, RequestsLeaveWithoutWaitingForAcknowledgements) {
+    ConnectAndRegister();
+    int noDelay = 0;
+    socklen_t length = sizeof noDelay;
+    ASSERT_EQ(
+        ::getsockopt(connection().socket().PollFd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &length),
+        0);
+    EXPECT_NE(noDelay, 0);
+}
+
+TEST_F(SessionTest, ALineRefusedForAFullOutputQueueIsShown) {
+    peer.SetReceiveBuffer(4096);
+    ConnectAndRegister();
+    EXPECT_TRUE(FillOutputUntilRefused());
+}
+
+TEST_F(SessionTest, DisconnectSendsWhatIsQueuedAndTheGoodbye) {
+    peer.SetReceiveBuffer(4096);
+    ConnectAndRegister();
+    ASSERT_TRUE(FillOutputUntilRefused());
+    connection().PostDisconnect();
+    const std::string close = Header("CLOSE\nID: ");
+    const std::string received = peer.ReadUntil(close, 20s);
+    ASSERT_NE(received.find(close), std::string::npos);
+    EXPECT_NE(received.find("\n\nline 0 x"), std::string::npos);
+    ASSERT_TRUE(shown.WaitForText(std::string(texts::kConnectionClosed)));
+    for (const std::string& text : shown.Texts()) {
+        EXPECT_FALSE(text.starts_with(texts::kUnsentDropped.substr(0, 10))) << text;
+    }
+}
+
+TEST_F(SessionTest, DisconnectReportsWhatAServerThatReadsNothingNeverGot) {
+    peer.SetReceiveBuffer(4096);
+    ConnectAndRegister();
+    ASSERT_TRUE(FillOutputUntilRefused());
+    connection().PostDisconnect();
+    // "送信できなかった " and a byte count.
+    const std::string_view lead = texts::kUnsentDropped.substr(0, 17);
+    EXPECT_TRUE(shown.WaitFor([&](const std::vector<DisplayItem>& items) {
+        for (const DisplayItem& item : items) {
+            if (item.text.starts_with(lead) && item.text.size() > lead.size() &&
+                item.text[lead.size()] >= '1' && item.text[lead.size()] <= '9') {
+                return true;
+            }
+        }
+        return false;
+    }));
+    EXPECT_TRUE(shown.WaitForText(std::string(texts::kConnectionClosed)));
+}
+
+// Waits until `done` holds, checking it every few milliseconds; false on timeout.
+template <typename Done>
+bool WaitUntil(Done done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+TEST_F(SessionTest, AFloodIsHeldBackWhileTheDisplayIsBehindAndNothingIsLost) {
+    ConnectAndRegister();
+    // Far more than the kernel's buffers on both ends can hold.
+    constexpr int kLines = 150000;
+    std::string flood;
+    for (int i = 0; i < kLines; ++i) {
+        const std::string body = "flood " + std::to_string(i);
+        flood += "TesseraRELAY/0.1\ntoClient\nSHOWMESG bob\nContent-length: " +
+                 std::to_string(body.size()) + "\nContent-type: tesra/euc\n\n" + body;
+    }
+    std::atomic<bool> written{false};
+    std::thread writer([&] {
+        peer.Write(flood);
+        written = true;
+    });
+
+    // Nobody drains: the client must stop reading once its display queue is full, so the
+    // server cannot finish writing and the queue stays near its mark.
+    EXPECT_FALSE(WaitUntil([&] { return written.load(); }, 1500ms)) << "the client kept reading";
+    EXPECT_TRUE(queue.Full());
+    EXPECT_LE(queue.size(), DisplayQueue::kHighItems + 1000);
+
+    // Draining lets it go on, and every line arrives once, in order.
+    int next = 0;
+    const bool all = WaitUntil(
+        [&] {
+            while (auto item = queue.TakeDisplayItem()) {
+                if (item->kind == DisplayKind::Chat) {
+                    EXPECT_EQ(item->text, "flood " + std::to_string(next));
+                    ++next;
+                }
+            }
+            return next == kLines;
+        },
+        30s);
+    EXPECT_TRUE(all) << next;
+    writer.join();
+    EXPECT_TRUE(written);
 }
 
 }  // namespace

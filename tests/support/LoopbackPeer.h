@@ -39,6 +39,12 @@ class LoopbackPeer {
 
     int port() const { return port_; }
 
+    // Makes the accepted connection's receive buffer small, so a client that writes more than
+    // the peer reads fills its own queue soon. Must come before Accept.
+    void SetReceiveBuffer(int bytes) {
+        ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    }
+
     // Stops listening, so a connect to the port is refused.
     void StopListening() {
         ::close(listener_);

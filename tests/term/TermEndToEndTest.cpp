@@ -132,5 +132,70 @@ TEST_F(TermEndToEnd, OptionsAreCheckedAndDocumented) {
     EXPECT_EQ(unknown->Wait(), 2);
 }
 
+TEST_F(TermEndToEnd, JapaneseHandleAndChannelOptionsAreConvertedLikeTypedLines) {
+    // "太郎" and "部屋" typed on the command line in UTF-8.
+    auto term = Start({"--host", "127.0.0.1", "--port", std::to_string(peer.port()), "--handle",
+                       "\xE5\xA4\xAA\xE9\x83\x8E", "--channel", "\xE9\x83\xA8\xE5\xB1\x8B"});
+    ASSERT_TRUE(peer.Accept());
+    const std::string registration =
+        std::string(kGreeting) + "OPEN 127.0.0.1:" + std::to_string(peer.PeerPort()) +
+        " \xC2\xC0\xCF\xBA\nID: a25500000000\n\n" + std::string(kGreeting) +
+        "JOIN #\xC9\xF4\xB2\xB0\nID: a25500001000\n\n";
+    EXPECT_EQ(Bytes(peer.ReadAtLeast(registration.size())), Bytes(registration));
+    peer.Write(Reply("RESPONSE 100", "a25500000000", "OPEN x\n"));
+    // The acknowledged handle shows as typed: " OPEN 太郎".
+    EXPECT_TRUE(term->WaitForOutput(" OPEN \xE5\xA4\xAA\xE9\x83\x8E\n"));
+    term->CloseInput();
+    EXPECT_EQ(term->Wait(), 0);
+    // Stored as the program keeps all its text, in Shift-JIS.
+    const std::string ini = dir.Read("tessel.ini");
+    EXPECT_NE(ini.find("name=\x91\xBE\x98\x59\r\n"), std::string::npos)
+        << ::testing::PrintToString(Bytes(ini));
+    EXPECT_NE(ini.find("channel=\x95\x94\x89\xAE\r\n"), std::string::npos)
+        << ::testing::PrintToString(Bytes(ini));
+}
+
+TEST_F(TermEndToEnd, AHandleShiftJisCannotHoldIsRefusedBeforeAnythingIsSentOrStored) {
+    const std::string before = dir.Read("tessel.ini");
+    for (const std::string option : {"--handle", "--channel"}) {
+        // U+20BB7, a variant of "吉" outside code page 932.
+        auto term = Start({"--host", "127.0.0.1", "--port", std::to_string(peer.port()), "--handle",
+                           "taro", option, "\xF0\xA0\xAE\xB7"});
+        EXPECT_EQ(term->Wait(), 2);
+        EXPECT_NE(term->error().find(option + " "), std::string::npos) << term->error();
+        EXPECT_NE(term->error().find("Shift-JIS"), std::string::npos) << term->error();
+    }
+    EXPECT_FALSE(peer.Accept(std::chrono::milliseconds(0)));
+    EXPECT_EQ(dir.Read("tessel.ini"), before);
+}
+
+TEST_F(TermEndToEnd, GetUserPrintsTheUserTableWhenItArrives) {
+    auto term = Start({"--host", "127.0.0.1", "--port", std::to_string(peer.port()), "--handle",
+                       "taro", "--channel", "main"});
+    ASSERT_TRUE(peer.Accept());
+    peer.ReadUntil("JOIN #main");
+    const std::string table =
+        "taro #main 127.0.0.1:5000 1\n\xC2\xC0\xCF\xBA NoJoin 127.0.0.1:5001 0\n";
+    // A table the user did not ask for is not printed.
+    peer.Write(Reply("PUTUSER", "s***001", table));
+    peer.Write(Reply("SHOWMESG bob", "s***001", "before"));
+    ASSERT_TRUE(term->WaitForOutput("bob: before"));
+    peer.ClearReceived();
+    term->Write("GETUSER\n");
+    peer.ReadUntil("GETUSER\n");
+    peer.Write(Reply("PUTUSER", "s***001", table));
+    // "名前	属性	チャネル	アドレス", then one user a line, the master marked M.
+    const std::string printed =
+        "\xE5\x90\x8D\xE5\x89\x8D\t\xE5\xB1\x9E\xE6\x80\xA7\t\xE3\x83\x81\xE3\x83\xA3"
+        "\xE3\x83\x8D\xE3\x83\xAB\t\xE3\x82\xA2\xE3\x83\x89\xE3\x83\xAC\xE3\x82\xB9\n"
+        "taro\tM\t#main\t127.0.0.1:5000\n"
+        "\xE5\xA4\xAA\xE9\x83\x8E\t\tNoJoin\t127.0.0.1:5001\n";
+    EXPECT_TRUE(term->WaitForOutput(printed)) << term->output();
+    term->CloseInput();
+    EXPECT_EQ(term->Wait(), 0);
+    const std::string shown = term->output();
+    EXPECT_EQ(shown.find("taro\tM"), shown.rfind("taro\tM")) << "printed once";
+}
+
 }  // namespace
 }  // namespace tessel

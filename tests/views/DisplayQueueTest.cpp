@@ -75,5 +75,78 @@ TEST(DisplayQueueTest, TwoProducersKeepTheirOwnOrderAndLoseNothing) {
     EXPECT_EQ(queue.size(), 0u);
 }
 
+TEST(DisplayQueueTest, MarkerPairsInAnyFieldAreNeutralisedAsTheDisplayWalksThem) {
+    test::FrontEndRecorder frontEnd;
+    DisplayQueue queue(frontEnd);
+    struct Case {
+        std::string in;
+        std::string out;
+    };
+    const Case cases[] = {
+        // A two-byte character, then a marker pair: the pair becomes the geta mark.
+        {"\x81\x81\xFC\xFA"
+         "fake",
+         "\x81\x81\x81\xAC"
+         "fake"},
+        // 0xFC as the trail byte of a character is text, and the next pair starts after it.
+        {"\x81\xFC\xFA", "\x81\xFC\xFA"},
+        // A lead byte before a non-trail byte stands alone, so the marker after it is found.
+        {"\x81\x0A\xFC\xFB", "\x81\x0A\x81\xAC"},
+        {"\xFC\xF9\xFC\xFC", "\x81\xAC\x81\xAC"},
+        {"\xFC\xF8", "\xFC\xF8"},
+    };
+    for (const Case& c : cases) {
+        DisplayItem item;
+        item.name = c.in;
+        item.text = c.in;
+        item.rollInfo = c.in;
+        queue.PostDisplayItem(item);
+        const auto out = queue.TakeDisplayItem();
+        ASSERT_TRUE(out.has_value());
+        EXPECT_EQ(out->name, c.out);
+        EXPECT_EQ(out->text, c.out);
+        EXPECT_EQ(out->rollInfo, c.out);
+    }
+}
+
+TEST(DisplayQueueTest, FullFromTheHighMarkUntilDrainedBelowTheLowMark) {
+    test::FrontEndRecorder frontEnd;
+    DisplayQueue queue(frontEnd);
+    int roomCalls = 0;
+    queue.SetRoomListener([&] { ++roomCalls; });
+    for (std::size_t i = 0; i + 1 < DisplayQueue::kHighItems; ++i) {
+        queue.PostDisplayItem(System("x"));
+    }
+    EXPECT_FALSE(queue.Full());
+    queue.PostDisplayItem(System("x"));
+    EXPECT_TRUE(queue.Full());
+    // Posting never fails and never drops: a full queue still takes every item.
+    queue.PostDisplayItem(System("last"));
+    EXPECT_EQ(queue.size(), DisplayQueue::kHighItems + 1);
+
+    while (queue.size() > DisplayQueue::kLowItems) {
+        ASSERT_TRUE(queue.TakeDisplayItem().has_value());
+        EXPECT_TRUE(queue.Full());
+    }
+    EXPECT_EQ(roomCalls, 0);
+    ASSERT_TRUE(queue.TakeDisplayItem().has_value());
+    EXPECT_FALSE(queue.Full());
+    EXPECT_EQ(roomCalls, 1);
+}
+
+TEST(DisplayQueueTest, LargeItemsFillTheQueueByTheirBytes) {
+    test::FrontEndRecorder frontEnd;
+    DisplayQueue queue(frontEnd);
+    const std::string big(DisplayQueue::kMaxTextLength, 'b');
+    std::size_t posted = 0;
+    while (!queue.Full() && posted < DisplayQueue::kHighItems) {
+        queue.PostDisplayItem(System(big));
+        ++posted;
+    }
+    EXPECT_TRUE(queue.Full());
+    EXPECT_LT(posted, DisplayQueue::kHighItems);
+    EXPECT_GE(posted, DisplayQueue::kHighBytes / (big.size() + sizeof(DisplayItem)));
+}
+
 }  // namespace
 }  // namespace tessel
