@@ -23,9 +23,6 @@ constexpr std::array<std::uint16_t, 64> kWideKana = {
 // EUC-JP of the geta mark, the customary stand-in for a character that cannot be carried.
 constexpr unsigned char kGeta[2] = {0xA2, 0xAE};
 
-constexpr bool IsShiftJisTrail(unsigned char b) {
-    return b >= 0x40 && b <= 0xFC && b != 0x7F;
-}
 constexpr bool IsEucByte(unsigned char b) {
     return b >= 0xA1 && b <= 0xFE;
 }

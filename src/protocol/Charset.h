@@ -13,6 +13,22 @@ namespace tessel {
 constexpr bool IsShiftJisLead(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
+constexpr bool IsShiftJisTrail(unsigned char b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
+// The one Shift-JIS walk of the program: the length of the character at `pos`. A lead byte
+// followed by a valid trail byte is one two-byte character; a lead byte at the end of the
+// text or before anything else stands alone, so a broken pair never swallows a line feed, a
+// separator or a colour marker. Everything that takes text apart by characters (the display,
+// the log, the notification search, the profile file, file names) walks with this.
+constexpr std::size_t ShiftJisCharLength(std::string_view text, std::size_t pos) {
+    if (pos + 1 < text.size() && IsShiftJisLead(static_cast<unsigned char>(text[pos])) &&
+        IsShiftJisTrail(static_cast<unsigned char>(text[pos + 1]))) {
+        return 2;
+    }
+    return 1;
+}
 constexpr bool IsHalfWidthKana(unsigned char b) {
     return b >= 0xA0 && b <= 0xDF;
 }

@@ -104,9 +104,7 @@ LogWriteResult ConversationLog::WriteLine(std::string_view line) {
             result.status = LogWriteStatus::kWritten;
             return result;
         }
-        const bool written =
-            std::fwrite(line.data(), 1, line.size(), m_logFile.get()) == line.size() &&
-            std::fflush(m_logFile.get()) == 0;
+        const bool written = m_logFile.Write(line);
         if (written) {
             result.status = LogWriteStatus::kWritten;
             return result;
@@ -225,17 +223,22 @@ std::string ConversationLog::AutoLogName() const {
 }
 
 void ConversationLog::CloseLog() {
-    m_logFile.reset();
+    if (m_logFile.IsOpen() && m_hooks.ownFiles != nullptr) {
+        m_hooks.ownFiles->Remove(m_logPath);
+    }
+    m_logFile = File();
     m_isLogging = 0;
 }
 
 void ConversationLog::OpenAt(std::string path) {
     m_logPath = std::move(path);
-    // Append mode: created when missing, never truncated, every write at the end.
-    // "e": close-on-exec, so a program the client starts (the key file's editor) never
-    // inherits the log.
-    m_logFile.reset(std::fopen(m_logPath.c_str(), "abe"));
-    m_isLogging = m_logFile != nullptr ? 1 : 0;
+    // Close-on-exec, so a program the client starts (the key file's editor) never inherits
+    // the log.
+    m_logFile = OpenForAppend(m_logPath);
+    m_isLogging = m_logFile.IsOpen() ? 1 : 0;
+    if (m_logFile.IsOpen() && m_hooks.ownFiles != nullptr) {
+        m_hooks.ownFiles->Add(m_logPath);
+    }
 }
 
 void ConversationLog::OpenAutoLog(std::size_t nameSize) {

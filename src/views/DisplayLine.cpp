@@ -7,10 +7,6 @@
 namespace tessel {
 namespace {
 
-constexpr bool IsShiftJisTrail(unsigned char b) {
-    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
-}
-
 // The marker starting at `pos`, if the character there is one.
 std::optional<ColourMarker> MarkerAt(std::string_view text, std::size_t pos, std::size_t length) {
     if (length != 2 || text[pos] != kMarkerLead) {
@@ -44,14 +40,6 @@ ColourMarker WalkRuns(std::string_view text, ColourMarker slot, Paint paint) {
 }
 
 }  // namespace
-
-std::size_t ShiftJisCharLength(std::string_view text, std::size_t pos) {
-    if (pos + 1 < text.size() && IsShiftJisLead(static_cast<unsigned char>(text[pos])) &&
-        IsShiftJisTrail(static_cast<unsigned char>(text[pos + 1]))) {
-        return 2;
-    }
-    return 1;
-}
 
 std::string_view WholeCharacters(std::string_view text) {
     std::size_t pos = 0;

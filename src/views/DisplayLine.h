@@ -5,14 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/Charset.h"
 #include "views/DisplayQueue.h"
 
 namespace tessel {
-
-// Shift-JIS walking shared by the display, the log and the notification search. A lead byte
-// followed by a valid trail byte is one two-byte character; a lead byte at the end of the
-// text or before anything else stands alone, so a broken pair never swallows a line feed.
-std::size_t ShiftJisCharLength(std::string_view text, std::size_t pos);
 
 // The longest prefix of `text` of at most `maxBytes` bytes that ends on a character boundary.
 std::string_view CutAtCharacter(std::string_view text, std::size_t maxBytes);
