@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <limits>
 #include <utility>
 
+#include "platform/FileSystem.h"
+#include "protocol/TextFormat.h"
 #include "protocol/Words.h"
 
 namespace tessel {
@@ -25,35 +24,9 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-// The number at the start of `text` as atoi reads it: leading white space, an optional sign,
-// decimal digits up to the first other byte. A value beyond the 32-bit range saturates (as
-// the Windows runtime's atoi does) instead of being undefined.
-std::int32_t ReadAtoi(std::string_view text) {
-    std::size_t p = 0;
-    while (p < text.size() && kWhiteSpace.find(text[p]) != std::string_view::npos) {
-        ++p;
-    }
-    bool negative = false;
-    if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
-        negative = text[p] == '-';
-        ++p;
-    }
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    std::int64_t value = 0;
-    while (p < text.size() && text[p] >= '0' && text[p] <= '9') {
-        value = std::min(value * 10 + (text[p] - '0'), kLimit);
-        ++p;
-    }
-    if (negative) {
-        return static_cast<std::int32_t>(-value);
-    }
-    return static_cast<std::int32_t>(
-        std::min<std::int64_t>(value, std::numeric_limits<std::int32_t>::max()));
-}
-
 // Function key numbers are kept in a byte: only the low eight bits of the number count.
 unsigned FunctionKeyNumber(std::string_view digits) {
-    return static_cast<std::uint32_t>(ReadAtoi(digits)) & 0xFFu;
+    return static_cast<std::uint32_t>(ReadDecimal(digits)) & 0xFFu;
 }
 
 void StoreSlot(FixedText<kMacroSlotSize>& slot, std::string_view value) {
@@ -90,19 +63,30 @@ KeyMacros::KeyMacros(std::string startupDirectory, Hooks hooks)
     : m_startupDirectory(std::move(startupDirectory)), m_hooks(std::move(hooks)) {}
 
 bool KeyMacros::LoadKeyFile(const std::string& path, bool nested) {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        return false;  // opens on Linux, but is no key file
+    RecordOwnFile(path);
+    const FileBytes file = ReadRegularFile(path, kMaxKeyFileSize);
+    if (file.status == ReadStatus::kTooLarge && m_hooks.notice) {
+        m_hooks.notice(FillText(kFileTooLargeText, {path, std::to_string(kMaxKeyFileSize)}));
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    if (file.status != ReadStatus::kOk) {
         return false;
     }
-    std::string line;
-    while (std::getline(in, line)) {
-        ApplyLine(line, nested);  // a CR before the LF goes with the trimming
+    std::string_view rest = file.bytes;
+    while (!rest.empty()) {
+        const std::size_t feed = rest.find('\n');
+        ApplyLine(rest.substr(0, feed), nested);  // a CR before the LF goes with the trimming
+        rest.remove_prefix(feed == std::string_view::npos ? rest.size() : feed + 1);
     }
     return true;
+}
+
+void KeyMacros::RecordOwnFile(const std::string& path) {
+    if (m_hooks.ownFiles == nullptr ||
+        std::find(m_recorded.begin(), m_recorded.end(), path) != m_recorded.end()) {
+        return;
+    }
+    m_recorded.push_back(path);
+    m_hooks.ownFiles->Add(path);
 }
 
 bool KeyMacros::LoadDefaultKeyFile() {

@@ -6,7 +6,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/OwnFiles.h"
 #include "protocol/FixedText.h"
 #include "protocol/ProtocolState.h"
 
@@ -18,6 +20,10 @@ inline constexpr std::size_t kMacroSlotSize = kNameFieldSize;
 inline constexpr int kFirstCtrlShiftMacroCommand = 32814;
 inline constexpr int kFirstFunctionKeyMacroCommand = 32904;
 inline constexpr std::string_view kDefaultKeyFileName = "tessel.key";
+// The largest key definition file read: sixty definitions of at most 63 bytes fill a few
+// kilobytes, so this leaves ample room for comments while keeping a stray huge file (or a
+// device such as /dev/zero) from exhausting memory.
+inline constexpr std::size_t kMaxKeyFileSize = 256 * 1024;
 
 // The longest text the request mailbox carries, without its terminating zero.
 inline constexpr std::size_t kMaxRequestTextLength = kBodySize - 1;
@@ -52,14 +58,21 @@ class KeyMacros {
         std::function<bool()> isConnected;
         // Hands a command to the connection thread through the request mailbox.
         std::function<void(std::string_view)> sendCommand;
+        // Shows the user a notice (Shift-JIS, with its line end): a key file too large to read.
+        std::function<void(std::string_view)> notice = {};
+        // Every key file and include read (or tried: a missing one may be read later) is
+        // recorded here, so that no received file can replace it.
+        OwnFiles* ownFiles = nullptr;
     };
 
     // `startupDirectory` ends with "/"; included files are named relative to it.
     KeyMacros(std::string startupDirectory, Hooks hooks);
 
     // Applies the definitions of the key file at `path` in file order; false when it cannot
-    // be opened (nothing changes then). `nested` is set for a file named by an include line,
-    // whose own include lines are ignored. Lines end in LF or CR LF.
+    // be opened (nothing changes then). Only regular files are read (a FIFO or device is
+    // refused without waiting on it), and a file over kMaxKeyFileSize is refused with a
+    // notice. `nested` is set for a file named by an include line, whose own include lines
+    // are ignored. Lines end in LF or CR LF.
     bool LoadKeyFile(const std::string& path, bool nested = false);
     // tessel.key in the start-up directory, when the main frame is created.
     bool LoadDefaultKeyFile();
@@ -85,6 +98,7 @@ class KeyMacros {
     using Slot = FixedText<kMacroSlotSize>;
 
     void ApplyLine(std::string_view line, bool nested);
+    void RecordOwnFile(const std::string& path);
     void RunExec(std::string_view command);
 
     std::string m_startupDirectory;
@@ -93,6 +107,7 @@ class KeyMacros {
     std::array<Slot, kFunctionKeyMacroCount> m_functionKeyMacros;
     std::string m_keyFileName;
     std::string m_deferredExec;
+    std::vector<std::string> m_recorded;  // paths already handed to ownFiles
 };
 
 }  // namespace tessel

@@ -2,7 +2,14 @@
 
 #include <cassert>
 
+#include "protocol/TextFormat.h"
+
 namespace tessel {
+
+Settings::Settings(std::string profilePath, std::string startupDirectory)
+    : store_(std::move(profilePath)),
+      startupDirectory_(std::move(startupDirectory)),
+      memory_(std::make_shared<Memory>()) {}
 
 std::optional<Settings> Settings::Open(std::string_view workingDirectory) {
     if (workingDirectory.empty()) {
@@ -20,42 +27,89 @@ std::optional<Settings> Settings::Open(std::string_view workingDirectory) {
     }
     std::string profilePath = startupDirectory;
     profilePath.append(kProfileFileName);
-    return Settings(std::move(profilePath), std::move(startupDirectory));
+    Settings settings(std::move(profilePath), std::move(startupDirectory));
+
+    // Every key from one read of the file.
+    const ProfileText file = settings.store_.ReadAll();
+    if (file.status == ReadStatus::kOk) {
+        for (const SettingRow& row : kSettingTable) {
+            settings.memory_->stored[static_cast<std::size_t>(row.key)] =
+                FindProfileValue(file.text, row.section, row.name);
+        }
+    } else if (file.status == ReadStatus::kTooLarge) {
+        settings.openNotice_ =
+            FillText(kFileTooLargeText, {settings.ProfilePath(), std::to_string(kMaxProfileSize)});
+    }
+    return settings;
+}
+
+std::optional<std::string> Settings::StoredValue(SettingKey key) const {
+    const SettingRow& row = RowOf(key);
+    const auto index = static_cast<std::size_t>(key);
+    if (row.read == SettingRead::kOnOpen) {
+        {
+            std::lock_guard guard(memory_->lock);
+            if (memory_->unsaved[index]) {
+                return memory_->stored[index];  // the file still has the old value
+            }
+        }
+        std::optional<std::string> fresh = store_.Lookup(row.section, row.name);
+        std::lock_guard guard(memory_->lock);
+        memory_->stored[index] = fresh;
+        return fresh;
+    }
+    std::lock_guard guard(memory_->lock);
+    return memory_->stored[index];
+}
+
+bool Settings::Remember(SettingKey key, std::string value) const {
+    const SettingRow& row = RowOf(key);
+    if (!IsWritableProfileEntry(row.section, row.name, value)) {
+        return false;
+    }
+    const auto index = static_cast<std::size_t>(key);
+    {
+        std::lock_guard guard(memory_->lock);
+        memory_->stored[index] = value;
+    }
+    const bool written = store_.WriteProfileString(row.section, row.name, value);
+    std::lock_guard guard(memory_->lock);
+    memory_->unsaved[index] = !written;
+    return written;
 }
 
 std::int32_t Settings::GetInt(SettingKey key) const {
-    const SettingSpec& spec = SpecOf(key);
-    assert(spec.type != SettingType::kString);
-    return store_.GetProfileInt(spec.section, spec.name, spec.intDefault);
+    const SettingRow& row = RowOf(key);
+    assert(row.type != SettingType::kString);
+    const std::optional<std::string> value = StoredValue(key);
+    return value ? ParseProfileInt(*value, row.intDefault) : row.intDefault;
 }
 
 bool Settings::SetInt(SettingKey key, std::int32_t value) const {
-    const SettingSpec& spec = SpecOf(key);
-    assert(spec.type != SettingType::kString);
-    return store_.WriteProfileInt(spec.section, spec.name, value);
+    assert(RowOf(key).type != SettingType::kString);
+    return Remember(key, std::to_string(value));
 }
 
 std::string Settings::GetString(SettingKey key) const {
-    const SettingSpec& spec = SpecOf(key);
-    assert(spec.type == SettingType::kString);
-    return store_.GetProfileString(spec.section, spec.name, DefaultString(key));
+    assert(RowOf(key).type == SettingType::kString);
+    std::optional<std::string> value = StoredValue(key);
+    return value ? std::move(*value) : DefaultString(key);
 }
 
 bool Settings::SetString(SettingKey key, std::string_view value) const {
-    const SettingSpec& spec = SpecOf(key);
-    assert(spec.type == SettingType::kString);
-    return store_.WriteProfileString(spec.section, spec.name, value);
+    assert(RowOf(key).type == SettingType::kString);
+    return Remember(key, std::string(value));
 }
 
 std::string Settings::DefaultString(SettingKey key) const {
-    const SettingSpec& spec = SpecOf(key);
-    switch (spec.derived) {
-        case DerivedDefault::kStartupDirectory:
-            return startupDirectory_;
+    const SettingRow& row = RowOf(key);
+    switch (row.derived) {
         case DerivedDefault::kNone:
             break;
+        case DerivedDefault::kStartupDirectory:
+            return startupDirectory_;
     }
-    return std::string(spec.textDefault);
+    return std::string(row.textDefault);
 }
 
 }  // namespace tessel

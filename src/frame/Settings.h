@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -88,7 +90,15 @@ enum class DerivedDefault {
     kStartupDirectory,
 };
 
-struct SettingSpec {
+// When the running program looks at a key's stored value.
+enum class SettingRead {
+    kAtStart,  // read once at start; the program then works on its copy in memory
+    kOnOpen,   // read afresh each time the dialog that edits it opens: the user may have
+               // edited the file meanwhile (the editor key is set only that way)
+};
+
+// One row of the settings table.
+struct SettingRow {
     SettingKey key;
     std::string_view section;
     std::string_view name;
@@ -96,6 +106,7 @@ struct SettingSpec {
     std::int32_t intDefault = 0;        // kInt and kColour
     std::string_view textDefault = {};  // kString
     DerivedDefault derived = DerivedDefault::kNone;
+    SettingRead read = SettingRead::kAtStart;
 };
 
 // "ＭＳ Ｐゴシック" in Shift-JIS: the face of all three panes until the user picks another.
@@ -103,7 +114,7 @@ inline constexpr std::string_view kDefaultFontName =
     "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e";
 
 // The one place every key, its section, type and default are written down.
-inline constexpr auto kSettingTable = std::to_array<SettingSpec>({
+inline constexpr auto kSettingTable = std::to_array<SettingRow>({
     {SettingKey::x, kSectionWindowStyle, "x", SettingType::kInt, kDefaultGeometry},
     {SettingKey::y, kSectionWindowStyle, "y", SettingType::kInt, kDefaultGeometry},
     {SettingKey::cx, kSectionWindowStyle, "cx", SettingType::kInt, kDefaultGeometry},
@@ -112,16 +123,43 @@ inline constexpr auto kSettingTable = std::to_array<SettingSpec>({
     {SettingKey::propotion_x, kSectionWindowStyle, "propotion_x", SettingType::kInt, 128},
     {SettingKey::propotion_y, kSectionWindowStyle, "propotion_y", SettingType::kInt, 128},
     {SettingKey::propotion_memo, kSectionWindowStyle, "propotion_memo", SettingType::kInt, 0},
-    {SettingKey::fontname, kSectionWindowStyle, "fontname", SettingType::kString, 0,
-     kDefaultFontName},
+    {.key = SettingKey::fontname,
+     .section = kSectionWindowStyle,
+     .name = "fontname",
+     .type = SettingType::kString,
+     .textDefault = kDefaultFontName,
+     .read = SettingRead::kOnOpen},
     // Font sizes are in tenths of a point.
-    {SettingKey::fontsize, kSectionWindowStyle, "fontsize", SettingType::kInt, 120},
-    {SettingKey::inputfontname, kSectionWindowStyle, "inputfontname", SettingType::kString, 0,
-     kDefaultFontName},
-    {SettingKey::inputfontsize, kSectionWindowStyle, "inputfontsize", SettingType::kInt, 120},
-    {SettingKey::memofontname, kSectionWindowStyle, "memofontname", SettingType::kString, 0,
-     kDefaultFontName},
-    {SettingKey::memofontsize, kSectionWindowStyle, "memofontsize", SettingType::kInt, 120},
+    {.key = SettingKey::fontsize,
+     .section = kSectionWindowStyle,
+     .name = "fontsize",
+     .type = SettingType::kInt,
+     .intDefault = 120,
+     .read = SettingRead::kOnOpen},
+    {.key = SettingKey::inputfontname,
+     .section = kSectionWindowStyle,
+     .name = "inputfontname",
+     .type = SettingType::kString,
+     .textDefault = kDefaultFontName,
+     .read = SettingRead::kOnOpen},
+    {.key = SettingKey::inputfontsize,
+     .section = kSectionWindowStyle,
+     .name = "inputfontsize",
+     .type = SettingType::kInt,
+     .intDefault = 120,
+     .read = SettingRead::kOnOpen},
+    {.key = SettingKey::memofontname,
+     .section = kSectionWindowStyle,
+     .name = "memofontname",
+     .type = SettingType::kString,
+     .textDefault = kDefaultFontName,
+     .read = SettingRead::kOnOpen},
+    {.key = SettingKey::memofontsize,
+     .section = kSectionWindowStyle,
+     .name = "memofontsize",
+     .type = SettingType::kInt,
+     .intDefault = 120,
+     .read = SettingRead::kOnOpen},
     {SettingKey::dispcolor, kSectionWindowStyle, "dispcolor", SettingType::kColour, 0xFFFFFF},
     {SettingKey::dispbkcolor, kSectionWindowStyle, "dispbkcolor", SettingType::kColour, 0x000000},
     {SettingKey::dispnamecolor, kSectionWindowStyle, "dispnamecolor", SettingType::kColour,
@@ -136,10 +174,27 @@ inline constexpr auto kSettingTable = std::to_array<SettingSpec>({
     {SettingKey::memocolor, kSectionWindowStyle, "memocolor", SettingType::kColour, 0xFFFFFF},
     {SettingKey::memobkcolor, kSectionWindowStyle, "memobkcolor", SettingType::kColour, 0x000000},
 
-    {SettingKey::ipaddr, kSectionSettings, "ipaddr", SettingType::kString},
-    {SettingKey::port, kSectionSettings, "port", SettingType::kInt, 3962},
-    {SettingKey::name, kSectionSettings, "name", SettingType::kString},
-    {SettingKey::channel, kSectionSettings, "channel", SettingType::kString},
+    {.key = SettingKey::ipaddr,
+     .section = kSectionSettings,
+     .name = "ipaddr",
+     .type = SettingType::kString,
+     .read = SettingRead::kOnOpen},
+    {.key = SettingKey::port,
+     .section = kSectionSettings,
+     .name = "port",
+     .type = SettingType::kInt,
+     .intDefault = 3962,
+     .read = SettingRead::kOnOpen},
+    {.key = SettingKey::name,
+     .section = kSectionSettings,
+     .name = "name",
+     .type = SettingType::kString,
+     .read = SettingRead::kOnOpen},
+    {.key = SettingKey::channel,
+     .section = kSectionSettings,
+     .name = "channel",
+     .type = SettingType::kString,
+     .read = SettingRead::kOnOpen},
     {SettingKey::autolog, kSectionSettings, "autolog", SettingType::kInt, 0},
     {SettingKey::logdir, kSectionSettings, "logdir", SettingType::kString},
     {SettingKey::autologname, kSectionSettings, "autologname", SettingType::kString, 0,
@@ -153,7 +208,12 @@ inline constexpr auto kSettingTable = std::to_array<SettingSpec>({
      DerivedDefault::kStartupDirectory},
     {SettingKey::userview, kSectionSettings, "userview", SettingType::kInt, 0},
     // Hands the key file to the desktop's own choice of program.
-    {SettingKey::editor, kSectionSettings, "editor", SettingType::kString, 0, "xdg-open"},
+    {.key = SettingKey::editor,
+     .section = kSectionSettings,
+     .name = "editor",
+     .type = SettingType::kString,
+     .textDefault = "xdg-open",
+     .read = SettingRead::kOnOpen},
 
     {SettingKey::savefiledir, kSectionOptions, "savefiledir", SettingType::kString},
     {SettingKey::isrecvfile, kSectionOptions, "isrecvfile", SettingType::kInt, 0},
@@ -169,7 +229,7 @@ inline constexpr auto kSettingTable = std::to_array<SettingSpec>({
 
 inline constexpr std::size_t kSettingCount = kSettingTable.size();
 
-constexpr const SettingSpec& SpecOf(SettingKey key) {
+constexpr const SettingRow& RowOf(SettingKey key) {
     return kSettingTable[static_cast<std::size_t>(key)];
 }
 
@@ -193,9 +253,9 @@ constexpr bool SameName(std::string_view a, std::string_view b) {
 
 constexpr bool TableIsConsistent() {
     for (std::size_t i = 0; i < kSettingCount; ++i) {
-        const SettingSpec& row = kSettingTable[i];
+        const SettingRow& row = kSettingTable[i];
         if (static_cast<std::size_t>(row.key) != i) {
-            return false;  // rows must follow SettingKey, so SpecOf can index
+            return false;  // rows must follow SettingKey, so RowOf can index
         }
         if (row.type != SettingType::kString &&
             (!row.textDefault.empty() || row.derived != DerivedDefault::kNone)) {
@@ -218,12 +278,16 @@ static_assert(kSettingCount == static_cast<std::size_t>(SettingKey::notifysoundf
 static_assert(detail::TableIsConsistent(), "kSettingTable is out of order or has a duplicate");
 
 // tessel.ini in the working directory the program started in, with typed access by key.
-// Every read goes to the file; every write stores at once. Writes report failure, which
-// callers may ignore: their value stays in force in memory.
+// The file is read once, when the settings are opened; from then on the program works on
+// the values in memory (keys read on open excepted: see SettingRead). Every change stores at
+// once, in memory and in the file; a write that fails (read-only file, full disk) keeps the
+// new value in force for the rest of the session, and the next start reads the old one.
+// Copies share one memory, as every part of the program shares one settings file. Safe to
+// use from the window and the connection thread at once.
 class Settings {
   public:
-    // nullopt when the working directory is empty or its profile path would be longer than
-    // kMaxProfilePathLength.
+    // `workingDirectory` in Shift-JIS, as WorkingDirectory() gives it. nullopt when it is
+    // empty or its profile path would be longer than kMaxProfilePathLength.
     static std::optional<Settings> Open(std::string_view workingDirectory);
 
     const std::string& ProfilePath() const { return store_.Path(); }
@@ -235,21 +299,37 @@ class Settings {
     // For kInt and kColour keys.
     std::int32_t GetInt(SettingKey key) const;
     bool SetInt(SettingKey key, std::int32_t value) const;
-    std::int32_t DefaultInt(SettingKey key) const { return SpecOf(key).intDefault; }
+    std::int32_t DefaultInt(SettingKey key) const { return RowOf(key).intDefault; }
 
-    // For kString keys: Shift-JIS bytes.
+    // For kString keys: Shift-JIS bytes. A value the file cannot hold (a line break, a zero
+    // byte) is refused: false, and the old value stays.
     std::string GetString(SettingKey key) const;
     bool SetString(SettingKey key, std::string_view value) const;
     std::string DefaultString(SettingKey key) const;
 
+    // What the user should be told about the file read at start (Shift-JIS, ending in a line
+    // break), or empty: a file too large to read leaves every key at its default and is
+    // never rewritten.
+    const std::string& OpenNotice() const { return openNotice_; }
+
     const ProfileStore& Store() const { return store_; }
 
   private:
-    Settings(std::string profilePath, std::string startupDirectory)
-        : store_(std::move(profilePath)), startupDirectory_(std::move(startupDirectory)) {}
+    struct Memory {
+        std::mutex lock;
+        std::array<std::optional<std::string>, kSettingCount> stored;  // nullopt: not in file
+        std::array<bool, kSettingCount> unsaved{};  // the last write of the key failed
+    };
+
+    Settings(std::string profilePath, std::string startupDirectory);
+
+    std::optional<std::string> StoredValue(SettingKey key) const;
+    bool Remember(SettingKey key, std::string value) const;
 
     ProfileStore store_;
     std::string startupDirectory_;
+    std::string openNotice_;
+    std::shared_ptr<Memory> memory_;
 };
 
 }  // namespace tessel

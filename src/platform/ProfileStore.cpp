@@ -11,6 +11,8 @@
 #include <random>
 #include <vector>
 
+#include "protocol/Charset.h"
+
 namespace tessel {
 
 std::mutex& ProfileLock() {
@@ -26,15 +28,8 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
 }
 
-// First byte of a Shift-JIS double-byte character.
-bool IsLeadByte(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-// Length of the character starting at `i`: 2 for a complete double-byte character.
 std::size_t CharLength(std::string_view text, std::size_t i) {
-    return IsLeadByte(text[i]) && i + 1 < text.size() ? 2 : 1;
+    return ShiftJisCharLength(text, i);
 }
 
 char AsciiLower(char c) {
@@ -121,23 +116,17 @@ struct Line {
     bool HasLineEnd() const { return next > content.end; }
 };
 
-std::vector<Line> SplitLines(std::string_view text) {
-    std::vector<Line> lines;
-    std::size_t begin = 0;
-    while (begin < text.size()) {
-        std::size_t end = begin;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
-            ++end;
-        }
-        std::size_t next = end;
-        if (next < text.size()) {
-            next +=
-                (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
-        }
-        lines.push_back({{begin, end}, next});
-        begin = next;
+// The line starting at `begin` (which is before the end of `text`).
+Line LineAt(std::string_view text, std::size_t begin) {
+    std::size_t end = begin;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
+        ++end;
     }
-    return lines;
+    std::size_t next = end;
+    if (next < text.size()) {
+        next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
+    }
+    return Line{{begin, end}, next};
 }
 
 enum class LineKind { kBlank, kComment, kSection, kKey, kOther };
@@ -182,38 +171,40 @@ ParsedLine ParseLine(std::string_view text, const Line& line) {
     return parsed;
 }
 
-// Where a key is, or would go, in a file.
+// Where a key is, or would go, in a file. Found in one pass over the text that allocates
+// nothing per line, so a lookup in a large file costs no more memory than the file itself.
 struct Location {
-    std::optional<std::size_t> sectionLine;  // header of the first matching section
-    std::optional<std::size_t> keyLine;      // first matching key inside it
-    std::size_t lastEntryLine = 0;           // last key of that section, else its header
-    ParsedLine key;                          // the parsed key line, when found
+    bool sectionFound = false;  // the first matching section exists
+    bool keyFound = false;      // and holds the key
+    Line lastEntry;             // last key of that section, else its header
+    ParsedLine key;             // the parsed key line, when found
 };
 
-Location Locate(std::string_view text, const std::vector<Line>& lines, std::string_view section,
-                std::string_view key) {
+Location Locate(std::string_view text, std::string_view section, std::string_view key) {
     Location where;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const ParsedLine parsed = ParseLine(text, lines[i]);
+    for (std::size_t begin = 0; begin < text.size();) {
+        const Line line = LineAt(text, begin);
+        begin = line.next;
+        const ParsedLine parsed = ParseLine(text, line);
         if (parsed.kind == LineKind::kSection) {
-            if (where.sectionLine) {
+            if (where.sectionFound) {
                 break;  // only the first matching section counts
             }
             if (EqualNames(parsed.name, section)) {
-                where.sectionLine = i;
-                where.lastEntryLine = i;
+                where.sectionFound = true;
+                where.lastEntry = line;
             }
             continue;
         }
-        if (!where.sectionLine || parsed.kind != LineKind::kKey) {
+        if (!where.sectionFound || parsed.kind != LineKind::kKey) {
             continue;
         }
         if (EqualNames(parsed.name, key)) {
-            where.keyLine = i;
+            where.keyFound = true;
             where.key = parsed;
             break;
         }
-        where.lastEntryLine = i;
+        where.lastEntry = line;
     }
     return where;
 }
@@ -248,46 +239,6 @@ class FileDescriptor {
   private:
     int fd_;
 };
-
-enum class ReadStatus { kOk, kMissing, kFailed };
-
-struct FileContents {
-    ReadStatus status = ReadStatus::kFailed;
-    std::string bytes;
-    mode_t mode = 0;
-};
-
-FileContents ReadWholeFile(const std::string& path) {
-    FileContents result;
-    // O_NONBLOCK keeps a FIFO under the file's name from stalling the caller.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.valid()) {
-        result.status =
-            (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::kMissing : ReadStatus::kFailed;
-        return result;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return result;
-    }
-    result.mode = info.st_mode;
-    char buffer[8192];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n == 0) {
-            break;
-        }
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return result;
-        }
-        result.bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    result.status = ReadStatus::kOk;
-    return result;
-}
 
 // Removes the temporary file unless it was renamed into place.
 class TemporaryFile {
@@ -382,9 +333,8 @@ std::optional<std::string> FindProfileValue(std::string_view text, std::string_v
     if (section.empty() || key.empty()) {
         return std::nullopt;
     }
-    const std::vector<Line> lines = SplitLines(text);
-    const Location where = Locate(text, lines, section, key);
-    if (!where.keyLine) {
+    const Location where = Locate(text, section, key);
+    if (!where.keyFound) {
         return std::nullopt;
     }
     return std::string(Unquote(View(text, where.key.value)));
@@ -394,12 +344,11 @@ std::string WithProfileValue(std::string_view text, std::string_view section, st
                              std::string_view value) {
     section = Trim(section);
     key = Trim(key);
-    const std::vector<Line> lines = SplitLines(text);
-    const Location where = Locate(text, lines, section, key);
+    const Location where = Locate(text, section, key);
     std::string result;
     result.reserve(text.size() + section.size() + key.size() + value.size() + 8);
 
-    if (where.keyLine) {
+    if (where.keyFound) {
         // An empty value is replaced together with any blanks after '=' it leaves behind.
         const Span old =
             where.key.value.begin == where.key.value.end ? where.key.afterEquals : where.key.value;
@@ -412,8 +361,8 @@ std::string WithProfileValue(std::string_view text, std::string_view section, st
     std::string keyLine;
     keyLine.append(key).append("=").append(value).append(kLineEnd);
 
-    if (where.sectionLine) {
-        const Line& after = lines[where.lastEntryLine];
+    if (where.sectionFound) {
+        const Line& after = where.lastEntry;
         result.append(text.substr(0, after.next));
         if (!after.HasLineEnd()) {
             result.append(kLineEnd);
@@ -485,14 +434,29 @@ std::int32_t ParseProfileInt(std::string_view value, std::int32_t fallback) {
     return static_cast<std::int32_t>(number);
 }
 
+ProfileStore::ProfileStore(std::string path)
+    : path_(std::move(path)), systemPath_(SystemPath(path_)) {}
+
+FileBytes ProfileStore::ReadLocked(const std::string& systemPath) {
+    return ReadRegularFileAt(systemPath, kMaxProfileSize);
+}
+
+ProfileText ProfileStore::ReadAll() const {
+    if (!systemPath_) {
+        return ProfileText{ReadStatus::kBadName, {}};
+    }
+    std::lock_guard guard(ProfileLock());
+    FileBytes file = ReadLocked(*systemPath_);
+    return ProfileText{file.status, std::move(file.bytes)};
+}
+
 std::optional<std::string> ProfileStore::Lookup(std::string_view section,
                                                 std::string_view key) const {
-    std::lock_guard guard(ProfileLock());
-    const FileContents file = ReadWholeFile(path_);
+    const ProfileText file = ReadAll();
     if (file.status != ReadStatus::kOk) {
         return std::nullopt;
     }
-    return FindProfileValue(file.bytes, section, key);
+    return FindProfileValue(file.text, section, key);
 }
 
 std::int32_t ProfileStore::GetProfileInt(std::string_view section, std::string_view key,
@@ -514,15 +478,16 @@ bool ProfileStore::WriteProfileInt(std::string_view section, std::string_view ke
 
 bool ProfileStore::WriteProfileString(std::string_view section, std::string_view key,
                                       std::string_view value) const {
-    if (!IsWritableProfileEntry(section, key, value)) {
+    if (!systemPath_ || !IsWritableProfileEntry(section, key, value)) {
         return false;
     }
     std::lock_guard guard(ProfileLock());
-    const std::string target = ResolveTarget(path_);
-    const FileContents file = ReadWholeFile(target);
+    const std::string target = ResolveTarget(*systemPath_);
+    const FileBytes file = ReadLocked(target);
     std::optional<mode_t> keepMode;
-    if (file.status == ReadStatus::kFailed) {
-        // Writing now would replace a file we could not read with one holding a single key.
+    if (file.status != ReadStatus::kOk && file.status != ReadStatus::kMissing) {
+        // Writing now would replace a file we could not read (or refused to: too large) with
+        // one holding a single key.
         return false;
     }
     if (file.status == ReadStatus::kOk) {

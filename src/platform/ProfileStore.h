@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileSystem.h"
+
 namespace tessel {
 
 // The one lock every profile call holds from its read to its rename, whichever store object
@@ -41,15 +43,30 @@ bool IsWritableProfileEntry(std::string_view section, std::string_view key, std:
 // `fallback`; a value without digits gives 0.
 std::int32_t ParseProfileInt(std::string_view value, std::int32_t fallback);
 
-// A private-profile (INI) file at one path. Every call reads the file as it is now; every
-// write replaces the file atomically (a temporary file in the same directory, then rename)
-// and creates it when missing. A failed write returns false and leaves the old file as it
-// was; callers may ignore the result and go on with their value in memory.
+// The largest profile file read or rewritten. A tessel.ini holds a few dozen keys (a few
+// kilobytes even with comments); a larger file is refused as a whole, so neither a stray
+// huge file nor a device under the name can exhaust memory.
+inline constexpr std::size_t kMaxProfileSize = 1 << 20;
+
+struct ProfileText {
+    ReadStatus status = ReadStatus::kFailed;
+    std::string text;  // with kOk: the whole file
+};
+
+// A private-profile (INI) file at one path, given in Shift-JIS as the core keeps paths. Every
+// call reads the file as it is now; every write replaces the file atomically (a temporary
+// file in the same directory, then rename) and creates it when missing. A failed write
+// returns false and leaves the old file as it was; callers may ignore the result and go on
+// with their value in memory. A file larger than kMaxProfileSize reads as missing and is
+// never rewritten.
 class ProfileStore {
   public:
-    explicit ProfileStore(std::string path) : path_(std::move(path)) {}
+    explicit ProfileStore(std::string path);
 
     const std::string& Path() const { return path_; }
+
+    // The whole file at once, for reading every key in one go (the settings at start).
+    ProfileText ReadAll() const;
 
     std::int32_t GetProfileInt(std::string_view section, std::string_view key,
                                std::int32_t defaultValue) const;
@@ -59,10 +76,15 @@ class ProfileStore {
     bool WriteProfileString(std::string_view section, std::string_view key,
                             std::string_view value) const;
 
-  private:
+    // The stored value of one key, read from the file now; nullopt when it is not there.
     std::optional<std::string> Lookup(std::string_view section, std::string_view key) const;
 
+  private:
+    // Callers hold ProfileLock().
+    static FileBytes ReadLocked(const std::string& systemPath);
+
     std::string path_;
+    std::optional<std::string> systemPath_;  // nullopt: the name does not convert
 };
 
 }  // namespace tessel

@@ -16,17 +16,12 @@ constexpr bool IsShiftJisLead(unsigned char b) {
 constexpr bool IsShiftJisTrail(unsigned char b) {
     return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
 }
-constexpr bool IsHalfWidthKana(unsigned char b) {
-    return b >= 0xA0 && b <= 0xDF;
-}
 
-// The full-width Shift-JIS code that a half-width katakana byte (0xA0 to 0xDF) stands for;
-// voiced marks stay separate characters. Bytes outside the range give 0.
-std::uint16_t WidenKana(unsigned char halfWidth);
-
-// The byte length of the character at `pos`, as the display walks text: a lead byte followed
-// by a valid trail byte is one two-byte character; a lead byte at the end of the text or
-// before anything else stands alone, so a broken pair never swallows a line feed.
+// The one Shift-JIS walk of the program: the length of the character at `pos`. A lead byte
+// followed by a valid trail byte is one two-byte character; a lead byte at the end of the
+// text or before anything else stands alone, so a broken pair never swallows a line feed, a
+// separator or a colour marker. Everything that takes text apart by characters (the display,
+// the log, the notification search, the profile file, file names) walks with this.
 constexpr std::size_t ShiftJisCharLength(std::string_view text, std::size_t pos) {
     if (pos + 1 < text.size() && IsShiftJisLead(static_cast<unsigned char>(text[pos])) &&
         IsShiftJisTrail(static_cast<unsigned char>(text[pos + 1]))) {
@@ -34,6 +29,13 @@ constexpr std::size_t ShiftJisCharLength(std::string_view text, std::size_t pos)
     }
     return 1;
 }
+constexpr bool IsHalfWidthKana(unsigned char b) {
+    return b >= 0xA0 && b <= 0xDF;
+}
+
+// The full-width Shift-JIS code that a half-width katakana byte (0xA0 to 0xDF) stands for;
+// voiced marks stay separate characters. Bytes outside the range give 0.
+std::uint16_t WidenKana(unsigned char halfWidth);
 
 // Shift-JIS to EUC-JP. Half-width katakana are widened first, since EUC-JP text on the wire
 // carries only two-byte characters. The text ends at its first zero byte. Conversion stops

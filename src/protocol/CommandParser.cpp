@@ -78,7 +78,7 @@ std::string ReRollArguments(std::string_view line, const OwnRoll& slot) {
 std::string_view CharacterPrefix(std::string_view text, std::size_t limit) {
     std::size_t p = 0;
     while (p < text.size()) {
-        const std::size_t width = IsShiftJisLead(static_cast<unsigned char>(text[p])) ? 2 : 1;
+        const std::size_t width = ShiftJisCharLength(text, p);
         if (p + width > limit) {
             break;
         }

@@ -156,21 +156,16 @@ std::size_t ProtocolMessage::ExpandLineFeeds() {
     const std::string source = body.str();
     std::string expanded;
     expanded.reserve(std::min(source.size() * 2, kBodySize));
-    bool afterLead = false;
-    for (std::size_t i = 0; i < source.size() && expanded.size() < kStop; ++i) {
-        const auto b = static_cast<unsigned char>(source[i]);
-        if (afterLead && b != '\n') {
-            afterLead = false;  // the second byte of a character
-        } else if (IsShiftJisLead(b)) {
-            if (expanded.size() + 2 > kStop) {
-                break;  // never split a two-byte character at the cut
-            }
-            afterLead = true;
-        } else if (b == '\n') {
-            afterLead = false;  // a line feed is never part of a character
-            expanded += '\r';
+    for (std::size_t i = 0; i < source.size() && expanded.size() < kStop;) {
+        const std::size_t length = ShiftJisCharLength(source, i);
+        if (length == 2 && expanded.size() + 2 > kStop) {
+            break;  // never split a two-byte character at the cut
         }
-        expanded += source[i];
+        if (source[i] == '\n') {
+            expanded += '\r';  // a line feed is never part of a character
+        }
+        expanded.append(source, i, length);
+        i += length;
     }
     body.assign(expanded);
     return expanded.size();

@@ -40,15 +40,20 @@ std::string_view TextOf(std::string_view text) {
 
 std::int32_t ReadDecimal(std::string_view word) {
     std::size_t p = 0;
+    while (p < word.size() && (word[p] == ' ' || (word[p] >= '\t' && word[p] <= '\r'))) {
+        ++p;
+    }
     bool negative = false;
     if (p < word.size() && (word[p] == '+' || word[p] == '-')) {
         negative = word[p] == '-';
         ++p;
     }
+    // Saturates at the 32-bit limits of its sign, as atoi does on the program's home platform.
+    const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
+                                        : std::int64_t{std::numeric_limits<std::int32_t>::max()};
     std::int64_t value = 0;
     while (p < word.size() && word[p] >= '0' && word[p] <= '9') {
-        value = std::min<std::int64_t>(value * 10 + (word[p] - '0'),
-                                       std::numeric_limits<std::int32_t>::max());
+        value = std::min<std::int64_t>(value * 10 + (word[p] - '0'), limit);
         ++p;
     }
     return static_cast<std::int32_t>(negative ? -value : value);

@@ -28,9 +28,9 @@ inline CommandCode WordCode(std::string_view line) {
 // `text` up to its first zero byte.
 std::string_view TextOf(std::string_view text);
 
-// The decimal number at the start of `word`: an optional sign, then digits up to the first
-// non-digit; 0 when there are none. Values past the 32-bit range stay at its limits instead of
-// overflowing, whatever a server sends.
+// The program's one decimal reader, read as atoi reads a number: leading white space, an
+// optional sign, then digits up to the first non-digit; 0 when there are none. Values past the
+// 32-bit range stay at its limits instead of overflowing, whatever a server or a file says.
 std::int32_t ReadDecimal(std::string_view word);
 
 }  // namespace tessel

@@ -6,10 +6,13 @@ ClientSession::ClientSession(DisplayQueue& display, FrontEnd& frontEnd, Options 
     : connection_(std::make_unique<CConnectOnThread>(display, frontEnd, options.settings,
                                                      options.silence)) {
     CClientSocket& socket = connection_->socket();
+    if (options.ownFiles != nullptr && options.settings != nullptr) {
+        options.ownFiles->Add(options.settings->ProfilePath());
+    }
     dispatcher_ = std::make_unique<Dispatcher>(Dispatcher::Services{
         display, frontEnd, users_, options.settings, options.sound,
         [&socket](std::string_view bytes) { return socket.Send(bytes) == SendResult::Sent; },
-        std::move(options.refreshAutoLog)});
+        std::move(options.refreshAutoLog), options.ownFiles});
     outgoing_ = std::make_unique<OutgoingRequests>(socket, display, frontEnd);
     connection_->Start(*dispatcher_, *outgoing_);
 }

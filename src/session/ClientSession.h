@@ -18,6 +18,9 @@ class ClientSession {
     struct Options {
         const Settings* settings = nullptr;
         SoundPlayer* sound = nullptr;
+        // The program's own files, which received files must never replace; the settings
+        // file is added to it here.
+        OwnFiles* ownFiles = nullptr;
         std::function<void()> refreshAutoLog;
         MessageReader::Clock::duration silence = MessageReader::kSilence;
     };

@@ -245,7 +245,7 @@ void Dispatcher::OnShowMesg(ProtocolMessage& message) {
     const std::string_view command = WordAt(first, 1);
     if (command == "FILESEND" && settings.GetInt(SettingKey::isrecvfile) == 1) {
         ReceiveFilePiece(sender, body, settings.GetString(SettingKey::savefiledir),
-                         services_.display);
+                         services_.display, services_.ownFiles);
     } else if (command == "SOUNDPLAY" && settings.GetInt(SettingKey::isrecvwave) == 1) {
         ReceiveSoundRequest(sender, body, settings.WaveDirectory(), services_.display,
                             services_.sound);

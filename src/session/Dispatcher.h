@@ -7,6 +7,7 @@
 #include "connection/ClientSocket.h"
 #include "frame/Settings.h"
 #include "platform/FrontEnd.h"
+#include "platform/OwnFiles.h"
 #include "platform/SoundPlayer.h"
 #include "session/SessionState.h"
 #include "views/DisplayQueue.h"
@@ -37,6 +38,7 @@ class Dispatcher : public MessageHandler {
         SoundPlayer* sound = nullptr;
         std::function<bool(std::string_view)> send;  // answers probes
         std::function<void()> refreshAutoLog;        // the log name may carry handle and channel
+        const OwnFiles* ownFiles = nullptr;          // never replaced by a received file
     };
 
     explicit Dispatcher(Services services) : services_(std::move(services)) {}

@@ -1,15 +1,10 @@
 #include "session/FileExchange.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "platform/WriteAll.h"
+#include "platform/FileSystem.h"
 #include "protocol/Charset.h"
 #include "protocol/TextFormat.h"
 #include "protocol/Words.h"
@@ -28,19 +23,23 @@ void ShowSystem(DisplayQueue& display, std::string text) {
 }
 
 // A name that stays inside its directory and beside the visible files there: not empty, no
-// separator of either system, no parent reference, not hidden (dot files configure programs).
-// The backslash counts only as a character of its own: in Shift-JIS, 0x5C is also the second
-// byte of common characters such as "ソ" and "表".
+// separator of either system, no parent reference, not hidden (dot files configure programs),
+// and no control byte (an ESC, CR or BEL in a name would replay itself in the terminal of
+// whoever lists the directory later). The backslash counts only as a character of its own: in
+// Shift-JIS, 0x5C is also the second byte of common characters such as "ソ" and "表".
 bool IsPlainFileName(std::string_view name) {
     if (name.empty() || name.front() == '.' || name.find('/') != std::string_view::npos ||
         name.find("..") != std::string_view::npos) {
         return false;
     }
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto b = static_cast<unsigned char>(name[i]);
-        if (IsShiftJisLead(b) && i + 1 < name.size()) {
-            ++i;
-        } else if (b == '\\') {
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            return false;  // never a byte of a two-byte character either
+        }
+    }
+    for (std::size_t i = 0; i < name.size(); i += ShiftJisCharLength(name, i)) {
+        if (name[i] == '\\') {
             return false;
         }
     }
@@ -98,20 +97,16 @@ std::vector<std::string> FileSendBlocks(std::string_view destination, std::strin
 FileSendResult SendFile(const std::function<void(std::string_view block)>& post,
                         std::string_view destination, const std::string& path,
                         std::chrono::milliseconds pause) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return FileSendResult::CannotOpen;
-    }
-    std::string data;
-    data.resize(kMaxSendFileSize + 1);
-    file.read(data.data(), static_cast<std::streamsize>(data.size()));
-    if (file.bad()) {
-        return FileSendResult::CannotOpen;
-    }
-    data.resize(static_cast<std::size_t>(file.gcount()));
-    if (data.size() > kMaxSendFileSize) {
+    // Only a regular file is read, so a FIFO or device chosen by mistake never stalls the
+    // window thread, and a longer file is refused before any of it is read.
+    const FileBytes file = ReadRegularFile(path, kMaxSendFileSize);
+    if (file.status == ReadStatus::kTooLarge) {
         return FileSendResult::TooLarge;
     }
+    if (file.status != ReadStatus::kOk) {
+        return FileSendResult::CannotOpen;
+    }
+    const std::string& data = file.bytes;
     const auto blocks = FileSendBlocks(destination, SentFileName(path), data);
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         post(blocks[i]);
@@ -132,7 +127,8 @@ std::string SoundRequestBlock(std::string_view destination, std::string_view sou
 }
 
 void ReceiveFilePiece(std::string_view sender, std::string_view body,
-                      const std::string& receiveDirectory, DisplayQueue& display) {
+                      const std::string& receiveDirectory, DisplayQueue& display,
+                      const OwnFiles* ownFiles) {
     // Words come from the piece's first line only, so a short line never borrows file bytes.
     const std::string_view line = FirstLine(body);
     const std::int32_t number = ReadDecimal(WordAt(line, 3));
@@ -149,37 +145,37 @@ void ReceiveFilePiece(std::string_view sender, std::string_view body,
     // Without a chosen directory the files would land beside the program's own settings and
     // key file, which a peer must never be able to replace.
     const std::string directory = ReceiveDirectoryPath(receiveDirectory);
+    auto refuse = [&] { ShowSystem(display, FillText(texts::kFileReceiveFailed, {name})); };
     if (directory.empty() || !IsPlainFileName(name) || !fitsBody) {
-        ShowSystem(display, FillText(texts::kFileReceiveFailed, {name}));
+        refuse();
+        return;
+    }
+    // The program's own files are recognised as files, not by how the directory is spelt:
+    // "./", its full path and a link to it are all the same place.
+    if (ownFiles != nullptr && ownFiles->IsOwnName(directory, name)) {
+        refuse();
         return;
     }
 
     const bool first = number == 1 || number == kOnlyPiece;
-    const std::string path = directory + name;
-    const int flags =
-        O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (first ? O_TRUNC : O_APPEND);
-    const int fd = ::open(path.c_str(), flags, 0644);
-    struct stat status {};
-    // Only regular files are written (a pipe of that name would stall the connection), and no
-    // file grows past what a sender can send: pieces of no file keep arriving forever.
+    // Opened without truncating, so a file that turns out to be one of the program's own (a
+    // hard link to it) is refused untouched.
+    File file = OpenReceivedFile(directory + name);
+    const std::optional<std::uint64_t> size = file.Size();
+    // No file grows past what a sender can send: pieces of no file keep arriving forever.
     const bool usable =
-        fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-        static_cast<std::size_t>(status.st_size) + static_cast<std::size_t>(count) <=
-            kMaxSendFileSize;
+        file.IsOpen() && size && (ownFiles == nullptr || !ownFiles->IsOwnFile(file)) &&
+        (first ? file.Truncate() : *size + static_cast<std::uint64_t>(count) <= kMaxSendFileSize);
     if (!usable) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        ShowSystem(display, FillText(texts::kFileReceiveFailed, {name}));
+        refuse();
         return;
     }
     if (first) {
         ShowSystem(display, FillText(texts::kFileReceiveStart, {sender, name}));
     }
-    const bool written = WriteAll(fd, body.substr(start, static_cast<std::size_t>(count)));
-    ::close(fd);
-    if (!written) {
-        ShowSystem(display, FillText(texts::kFileReceiveFailed, {name}));
+    const bool written = file.Write(body.substr(start, static_cast<std::size_t>(count)));
+    if (!file.Close() || !written) {
+        refuse();
         return;
     }
     if (number == kOnlyPiece || number == kLastPiece) {

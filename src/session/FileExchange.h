@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/OwnFiles.h"
 #include "platform/SoundPlayer.h"
 #include "views/DisplayQueue.h"
 
@@ -39,10 +40,12 @@ std::string_view SentFileName(std::string_view path);
 std::string SoundRequestBlock(std::string_view destination, std::string_view soundName);
 
 // One received file piece: `body` is the whole body as received. Writes only inside
-// `receiveDirectory`; a name with a path separator or "..", or a count past the received data,
-// is refused with the failure line.
+// `receiveDirectory`, under the name's UTF-8 form; a name with a path separator, "..", a
+// control byte or no UTF-8 form, a count past the received data, or a file that is one of
+// `ownFiles` (by identity, however the directory is spelt) is refused with the failure line.
 void ReceiveFilePiece(std::string_view sender, std::string_view body,
-                      const std::string& receiveDirectory, DisplayQueue& display);
+                      const std::string& receiveDirectory, DisplayQueue& display,
+                      const OwnFiles* ownFiles = nullptr);
 
 // A received sound-play request: announced, then played from `waveDirectory` when the name is a
 // plain file name.

@@ -19,6 +19,8 @@
 #include "connection/ConnectionState.h"
 #include "frame/KeyMacros.h"
 #include "frame/Settings.h"
+#include "platform/FileSystem.h"
+#include "platform/OwnFiles.h"
 #include "protocol/Words.h"
 #include "session/ClientSession.h"
 #include "session/SessionCommands.h"
@@ -269,12 +271,14 @@ void PrintUserTable(const UserTable::Rows& rows, const TermCodec& codec) {
 }  // namespace
 
 int RunTerm(int argc, char** argv) {
-    std::error_code error;
-    const std::string cwd = std::filesystem::current_path(error).string();
-    std::optional<Settings> settings = Settings::Open(cwd);
+    // The core keeps paths in Shift-JIS, as it keeps every text.
+    const std::optional<std::string> cwd = WorkingDirectory();
+    std::optional<Settings> settings = cwd ? Settings::Open(*cwd) : std::nullopt;
     if (!settings) {
-        std::cerr << "tessel-term: cannot use tessel.ini in the working directory '" << cwd
-                  << "'\n";
+        std::error_code error;
+        std::cerr << "tessel-term: cannot use tessel.ini in the working directory '"
+                  << std::filesystem::current_path(error).string()
+                  << "' (its name must be representable in Shift-JIS)\n";
         return 2;
     }
     const TermCodec codec;
@@ -284,6 +288,13 @@ int RunTerm(int argc, char** argv) {
         return exitCode;
     }
 
+    auto notice = [&codec](std::string_view text) {
+        std::cerr << "tessel-term: " << codec.ToUtf8(text);
+    };
+    if (!settings->OpenNotice().empty()) {
+        notice(settings->OpenNotice());
+    }
+    OwnFiles ownFiles;
     TermFrontEnd frontEnd;
     DisplayQueue queue(frontEnd);
     TerminalBell bell;
@@ -293,11 +304,13 @@ int RunTerm(int argc, char** argv) {
                                           [] {
                                               return LogNames{CurrentChannel(), CurrentHandle()};
                                           },
-                                          {}});
+                                          {},
+                                          &ownFiles});
 
     ClientSession::Options sessionOptions;
     sessionOptions.settings = &*settings;
     sessionOptions.sound = &bell;
+    sessionOptions.ownFiles = &ownFiles;
     sessionOptions.refreshAutoLog = [&log] { log.RefreshAutoLog(); };
     auto session = std::make_unique<ClientSession>(queue, frontEnd, std::move(sessionOptions));
     CConnectOnThread& connection = session->connection();
@@ -306,7 +319,8 @@ int RunTerm(int argc, char** argv) {
                      KeyMacros::Hooks{[] { return IsConnected(); },
                                       [&connection](std::string_view text) {
                                           connection.PostText(ThreadMessage::Command, text);
-                                      }});
+                                      },
+                                      notice, &ownFiles});
     macros.LoadDefaultKeyFile();
 
     const NotifySettings notify = ReadNotifySettings(*settings);

@@ -97,16 +97,14 @@ LogWriteResult ConversationLog::WriteLine(std::string_view line) {
     LogWriteResult result;
     {
         std::lock_guard guard(m_lock);
-        if (!m_logFile) {
+        if (!m_logFile.IsOpen()) {
             return result;
         }
         if (line.empty()) {
             result.status = LogWriteStatus::kWritten;
             return result;
         }
-        const bool written =
-            std::fwrite(line.data(), 1, line.size(), m_logFile.get()) == line.size() &&
-            std::fflush(m_logFile.get()) == 0;
+        const bool written = m_logFile.Write(line);
         if (written) {
             result.status = LogWriteStatus::kWritten;
             return result;
@@ -166,7 +164,7 @@ bool ConversationLog::StartManualLog(std::string_view path) {
         const std::size_t slash = m_logPath.rfind('/');
         m_logDir = slash == std::string::npos ? std::string() : m_logPath.substr(0, slash + 1);
         directory = m_logDir;
-        opened = m_logFile != nullptr;
+        opened = m_logFile.IsOpen();
     }
     m_settings.SetString(SettingKey::logdir, directory);
     NotifyTitle();
@@ -201,7 +199,7 @@ void ConversationLog::RefreshAutoLog() {
 
 bool ConversationLog::IsLogging() const {
     std::lock_guard guard(m_lock);
-    return m_logFile != nullptr;
+    return m_logFile.IsOpen();
 }
 
 bool ConversationLog::AutoLog() const {
@@ -225,15 +223,20 @@ std::string ConversationLog::AutoLogName() const {
 }
 
 void ConversationLog::CloseLog() {
-    m_logFile.reset();
+    if (m_logFile.IsOpen() && m_hooks.ownFiles != nullptr) {
+        m_hooks.ownFiles->Remove(m_logPath);
+    }
+    m_logFile = File();
 }
 
 void ConversationLog::OpenAt(std::string path) {
     m_logPath = std::move(path);
-    // Append mode: created when missing, never truncated, every write at the end.
-    // "e": close-on-exec, so a program the client starts (the key file's editor) never
-    // inherits the log.
-    m_logFile.reset(std::fopen(m_logPath.c_str(), "abe"));
+    // Close-on-exec, so a program the client starts (the key file's editor) never inherits
+    // the log.
+    m_logFile = OpenForAppend(m_logPath);
+    if (m_logFile.IsOpen() && m_hooks.ownFiles != nullptr) {
+        m_hooks.ownFiles->Add(m_logPath);
+    }
 }
 
 void ConversationLog::OpenAutoLog(std::size_t nameSize) {

@@ -11,6 +11,8 @@
 #include <string_view>
 
 #include "frame/Settings.h"
+#include "platform/FileSystem.h"
+#include "platform/OwnFiles.h"
 
 namespace tessel {
 
@@ -67,7 +69,9 @@ struct LogWriteResult {
 // it and must not call back into the log; titleChanged runs after it is released.
 //
 // A log opens in append mode: created when missing, never truncated, every line written at
-// the end, so reopening an existing file continues it. (The Windows program also denied
+// the end, so reopening an existing file continues it. Its name goes to the file system in
+// UTF-8 (a log named after 太郎 in #部屋 is 太郎-#部屋.log on disk); a name that has no UTF-8
+// form is not opened, like any log that cannot be opened. (The Windows program also denied
 // other writers; plain files here have no such sharing mode, and append mode keeps whole
 // lines intact even if another program appends.)
 class ConversationLog {
@@ -80,6 +84,8 @@ class ConversationLog {
         // thread that changed it (RefreshAutoLog runs on the connection thread), so a GUI must
         // carry it over to its own thread.
         std::function<void()> titleChanged;
+        // The open log is recorded here while it is open, so no received file replaces it.
+        OwnFiles* ownFiles = nullptr;
     };
 
     // Reads autolog, logdir and autologname; with autolog on, opens the automatic log
@@ -120,11 +126,6 @@ class ConversationLog {
     std::string AutoLogName() const;
 
   private:
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    using LogFile = std::unique_ptr<std::FILE, FileCloser>;
-
     // Callers hold m_lock.
     void CloseLog();
     void OpenAt(std::string path);
@@ -136,7 +137,7 @@ class ConversationLog {
     Hooks m_hooks;
 
     mutable std::mutex m_lock;
-    LogFile m_logFile;
+    File m_logFile;
     std::string m_logPath;
     std::string m_logDir;  // used as typed; a missing final "/" glues the name to it
     std::string m_autoLogName;

@@ -1,6 +1,7 @@
 #include "frame/KeyMacros.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <optional>
@@ -10,6 +11,7 @@
 
 #include "frame/TempDir.h"
 #include "protocol/ProtocolState.h"
+#include "protocol/TextFormat.h"
 #include "support/Bytes.h"
 
 namespace tessel {
@@ -24,7 +26,9 @@ class KeyMacrosTest : public ::testing::Test {
     KeyMacrosTest()
         : macros_(dir_.path() + "/",
                   KeyMacros::Hooks{[this] { return connected_; },
-                                   [this](std::string_view c) { sent_.emplace_back(c); }}) {
+                                   [this](std::string_view c) { sent_.emplace_back(c); },
+                                   [this](std::string_view n) { notices_.emplace_back(n); },
+                                   &ownFiles_}) {
         ResetProtocolState();
     }
     ~KeyMacrosTest() override { ResetProtocolState(); }
@@ -50,6 +54,8 @@ class KeyMacrosTest : public ::testing::Test {
     TempDir dir_;
     bool connected_ = false;
     std::vector<std::string> sent_;
+    std::vector<std::string> notices_;
+    OwnFiles ownFiles_;
     KeyMacros macros_;
 };
 
@@ -206,6 +212,50 @@ TEST_F(KeyMacrosTest, FileThatCannotBeOpenedChangesNothing) {
     EXPECT_FALSE(macros_.LoadKeyFile(dir_.path()));  // a directory is no key file
     EXPECT_FALSE(macros_.LoadKeyFile(""));
     EXPECT_EQ(macros_.CtrlShiftMacro(10), "kept");
+}
+
+TEST_F(KeyMacrosTest, OnlyRegularFilesAreReadAndNoneIsWaitedOn) {
+    ASSERT_EQ(::mkfifo(dir_.File("fifo.key").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir_.File("zero.key"));
+    EXPECT_FALSE(macros_.LoadKeyFile(dir_.File("fifo.key")));
+    EXPECT_FALSE(macros_.LoadKeyFile(dir_.File("zero.key")));
+    EXPECT_FALSE(macros_.LoadKeyFile("/dev/urandom"));
+    ASSERT_TRUE(Load("main.key",
+                     "A=before\ninclude=fifo.key\ninclude=zero.key\ninclude=../../dev/urandom\n"
+                     "B=after\n"));
+    EXPECT_EQ(macros_.CtrlShiftMacro(10), "before");
+    EXPECT_EQ(macros_.CtrlShiftMacro(11), "after");
+    EXPECT_TRUE(notices_.empty());
+}
+
+TEST_F(KeyMacrosTest, AKeyFileOverTheLimitIsRefusedWithANotice) {
+    std::string largest = "A=largest\n";
+    largest.resize(kMaxKeyFileSize, '#');
+    EXPECT_TRUE(Load("largest.key", largest));
+    EXPECT_EQ(macros_.CtrlShiftMacro(10), "largest");
+    EXPECT_TRUE(notices_.empty());
+
+    std::string larger = "A=larger\n";
+    larger.resize(kMaxKeyFileSize + 1, '#');
+    EXPECT_FALSE(Load("larger.key", larger));
+    EXPECT_EQ(macros_.CtrlShiftMacro(10), "largest");
+    ASSERT_EQ(notices_.size(), 1u);
+    EXPECT_EQ(notices_[0], FillText(kFileTooLargeText,
+                                    {dir_.File("larger.key"), std::to_string(kMaxKeyFileSize)}));
+}
+
+TEST_F(KeyMacrosTest, KeyFilesAndTheirIncludesBecomeOwnFiles) {
+    ASSERT_TRUE(Load("main.key", "include=inc.key\n"));  // inc.key does not exist yet
+    EXPECT_TRUE(ownFiles_.IsOwnName(dir_.path() + "/", "main.key"));
+    EXPECT_TRUE(ownFiles_.IsOwnName(dir_.path() + "/", "inc.key"));
+    EXPECT_FALSE(ownFiles_.IsOwnName(dir_.path() + "/", "other.key"));
+}
+
+TEST_F(KeyMacrosTest, AJapaneseKeyFileNameIsUtf8OnDisk) {
+    // "ダイス.key"
+    WriteBytes(dir_.File("\xe3\x83\x80\xe3\x82\xa4\xe3\x82\xb9.key"), "A=dice\n");
+    EXPECT_TRUE(macros_.LoadChosenKeyFile(dir_.File("\x83\x5f\x83\x43\x83\x58.key")));
+    EXPECT_EQ(macros_.CtrlShiftMacro(10), "dice");
 }
 
 TEST_F(KeyMacrosTest, SprollSetsTheRollShortcut) {

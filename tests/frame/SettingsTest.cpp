@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <optional>
 #include <set>
@@ -101,7 +103,7 @@ TEST(SettingsKeys, EveryKeyIsListed) {
     std::set<SettingKey> seen;
     for (const ExpectedKey& expected : kExpectedKeys) {
         seen.insert(expected.key);
-        const SettingSpec& spec = SpecOf(expected.key);
+        const SettingRow& spec = RowOf(expected.key);
         EXPECT_EQ(spec.section, expected.section) << expected.name;
         EXPECT_EQ(spec.name, expected.name);
         EXPECT_EQ(spec.type == SettingType::kString, IsText(expected)) << expected.name;
@@ -115,7 +117,7 @@ TEST(SettingsKeys, ColoursAreTypedAsColours) {
           SettingKey::dispsyscolor, SettingKey::dispdicecolor, SettingKey::inputcolor,
           SettingKey::inputbkcolor, SettingKey::usercolor, SettingKey::userbkcolor,
           SettingKey::memocolor, SettingKey::memobkcolor}) {
-        EXPECT_EQ(SpecOf(key).type, SettingType::kColour) << SpecOf(key).name;
+        EXPECT_EQ(RowOf(key).type, SettingType::kColour) << RowOf(key).name;
     }
 }
 
@@ -216,9 +218,8 @@ TEST(SettingsRoundTrip, NotificationStringsKeepTheirPositions) {
 
 TEST(SettingsRoundTrip, NonNumericIntegerReadsAsZero) {
     TempDir dir;
-    const Settings settings = OpenIn(dir);
-    WriteBytes(settings.ProfilePath(), "[WindowStyle]\r\ndispcolor=white\r\n");
-    EXPECT_EQ(settings.GetInt(SettingKey::dispcolor), 0);
+    WriteBytes(dir.File("tessel.ini"), "[WindowStyle]\r\ndispcolor=white\r\n");
+    EXPECT_EQ(OpenIn(dir).GetInt(SettingKey::dispcolor), 0);
 }
 
 TEST(SettingsRoundTrip, FailedWriteKeepsTheOldValue) {
@@ -227,6 +228,64 @@ TEST(SettingsRoundTrip, FailedWriteKeepsTheOldValue) {
     ASSERT_TRUE(settings.SetString(SettingKey::name, "before"));
     EXPECT_FALSE(settings.SetString(SettingKey::name, "two\r\nlines"));
     EXPECT_EQ(settings.GetString(SettingKey::name), "before");
+}
+
+// ---- memory ----
+
+TEST(SettingsMemory, KeysReadAtStartAreNotReadAgain) {
+    TempDir dir;
+    WriteBytes(dir.File("tessel.ini"), "[Options]\r\nisrecvfile=1\r\nsavefiledir=/home/u/in/\r\n");
+    const Settings settings = OpenIn(dir);
+    // Another program (or a received file) rewrites the file while the client runs.
+    WriteBytes(settings.ProfilePath(), "[Options]\r\nisrecvfile=0\r\nsavefiledir=/etc/\r\n");
+    EXPECT_EQ(settings.GetInt(SettingKey::isrecvfile), 1);
+    EXPECT_EQ(settings.GetString(SettingKey::savefiledir), "/home/u/in/");
+}
+
+TEST(SettingsMemory, AChangeUpdatesMemoryAndFileAndEveryCopy) {
+    TempDir dir;
+    const Settings settings = OpenIn(dir);
+    const Settings copy = settings;
+    ASSERT_TRUE(settings.SetString(SettingKey::savefiledir, "/home/u/in/"));
+    EXPECT_EQ(copy.GetString(SettingKey::savefiledir), "/home/u/in/");
+    EXPECT_EQ(ReadBytes(settings.ProfilePath()), "[Options]\r\nsavefiledir=/home/u/in/\r\n");
+}
+
+TEST(SettingsMemory, AFailedWriteKeepsTheNewValueForTheSession) {
+    TempDir dir;
+    WriteBytes(dir.File("tessel.ini"), "[Options]\r\nisrecvwave=0\r\n[Settings]\r\nname=old\r\n");
+    ASSERT_EQ(::chmod(dir.File("tessel.ini").c_str(), 0444), 0);
+    const Settings settings = OpenIn(dir);
+    EXPECT_FALSE(settings.SetInt(SettingKey::isrecvwave, 1));
+    EXPECT_EQ(settings.GetInt(SettingKey::isrecvwave), 1);
+    // Also for a key a dialog reads afresh: the file still holds the old value.
+    EXPECT_FALSE(settings.SetString(SettingKey::name, "new"));
+    EXPECT_EQ(settings.GetString(SettingKey::name), "new");
+    EXPECT_EQ(OpenIn(dir).GetInt(SettingKey::isrecvwave), 0);  // the next start
+}
+
+TEST(SettingsMemory, KeysReadOnOpenSeeTheFileAsItIsNow) {
+    TempDir dir;
+    const Settings settings = OpenIn(dir);
+    WriteBytes(settings.ProfilePath(), "[Settings]\r\nport=4000\r\nname=\x91\xbe\x98\x59\r\n");
+    EXPECT_EQ(settings.GetInt(SettingKey::port), 4000);
+    EXPECT_EQ(settings.GetString(SettingKey::name), "\x91\xbe\x98\x59");
+}
+
+TEST(SettingsMemory, AProfileTooLargeToReadIsReportedAndNeverRewritten) {
+    TempDir dir;
+    std::string huge = "[Options]\r\nisrecvfile=1\r\n";
+    huge.resize(kMaxProfileSize + 1, ';');
+    WriteBytes(dir.File("tessel.ini"), huge);
+    const Settings settings = OpenIn(dir);
+    EXPECT_EQ(settings.GetInt(SettingKey::isrecvfile), 0);
+    EXPECT_NE(settings.OpenNotice().find(settings.ProfilePath()), std::string::npos);
+    EXPECT_NE(settings.OpenNotice().find(std::to_string(kMaxProfileSize)), std::string::npos);
+    EXPECT_FALSE(settings.SetInt(SettingKey::isrecvfile, 1));
+    EXPECT_EQ(ReadBytes(settings.ProfilePath()), huge);
+
+    TempDir fine;
+    EXPECT_EQ(OpenIn(fine).OpenNotice(), "");
 }
 
 // ---- location ----

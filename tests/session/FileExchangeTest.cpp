@@ -136,11 +136,15 @@ TEST_F(ReceiveTest, HostileNamesAndCountsAreRefused) {
     EXPECT_EQ(lines.back(), Text(texts::kFileReceiveFailed, "neg.txt"));
 }
 
-TEST_F(ReceiveTest, JapaneseNamesWithABackslashByteAreKept) {
+TEST_F(ReceiveTest, JapaneseNamesWithABackslashByteAreKeptInUtf8) {
     // "ソ表.txt": both characters end in 0x5C, which is no separator inside a character.
     const std::string name = "\x83\x5C\x95\x5C.txt";
     ReceiveFilePiece("bob", BodyOf(FileSendBlocks("*", name, "data")[0]), dir.dir(), queue);
-    EXPECT_EQ(dir.Read(name), "data");
+    EXPECT_EQ(dir.Read("\xe3\x82\xbd\xe8\xa1\xa8.txt"), "data");
+    EXPECT_FALSE(dir.Exists(name));
+    // A name with no UTF-8 form (a lead byte without its trail) is refused.
+    ReceiveFilePiece("bob", "CC FILESEND half\x81 255 1\nx", dir.dir(), queue);
+    EXPECT_EQ(Lines().back(), Text(texts::kFileReceiveFailed, "half\x81"));
     // A lone backslash still is one.
     ReceiveFilePiece("bob", "CC FILESEND a\\b.txt 255 1\nx", dir.dir(), queue);
     EXPECT_FALSE(dir.Exists("a\\b.txt"));
@@ -154,6 +158,50 @@ TEST_F(ReceiveTest, OwnFilesAndHiddenFilesCannotBeReplaced) {
     ReceiveFilePiece("mallory", "CC FILESEND .bashrc 255 1\nx", dir.dir(), queue);
     EXPECT_FALSE(dir.Exists(".bashrc"));
     EXPECT_EQ(Lines().size(), 2u);
+}
+
+TEST_F(ReceiveTest, NamesWithControlBytesAreRefused) {
+    const std::vector<std::string> names = {"\x1b]0;owned\x07.txt", "a\rb.txt", "bell\x07",
+                                            "del\x7f.txt", "soh\x01.txt"};
+    for (const std::string& name : names) {
+        ReceiveFilePiece("mallory", "CC FILESEND " + name + " 255 1\nx", dir.dir(), queue);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    const auto lines = Lines();
+    ASSERT_EQ(lines.size(), names.size());
+    EXPECT_EQ(lines[0], Text(texts::kFileReceiveFailed, "\x1b]0;owned\x07.txt"));
+}
+
+TEST_F(ReceiveTest, OwnFilesAreKeptWhateverTheDirectoryIsCalled) {
+    dir.Write("tessel.ini", "[Options]\r\nisrecvfile=1\r\n");
+    OwnFiles own;
+    own.Add(dir.dir() + "tessel.ini");
+    own.Add(dir.dir() + "tessel.key");
+    own.Add(dir.dir() + "dice.log");
+    dir.Write("dice.log", "log so far\r\n");
+    std::filesystem::create_symlink(dir.path(), dir.dir() + "alias");
+    test::TempDirectory elsewhere;
+    std::filesystem::create_hard_link(dir.dir() + "dice.log", elsewhere.dir() + "notes.txt");
+
+    const std::string directories[] = {dir.dir(), dir.dir() + "./", dir.dir() + "alias/",
+                                       dir.dir() + "alias"};
+    for (const std::string& directory : directories) {
+        for (const char* name : {"tessel.ini", "tessel.key", "dice.log"}) {
+            ReceiveFilePiece("mallory", "CC FILESEND " + std::string(name) + " 255 3\nbad",
+                             directory, queue, &own);
+        }
+    }
+    ReceiveFilePiece("mallory", "CC FILESEND notes.txt 255 3\nbad", elsewhere.dir(), queue, &own);
+    EXPECT_EQ(dir.Read("tessel.ini"), "[Options]\r\nisrecvfile=1\r\n");
+    EXPECT_EQ(dir.Read("dice.log"), "log so far\r\n");
+    EXPECT_FALSE(dir.Exists("tessel.key"));
+    const auto lines = Lines();
+    EXPECT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines.back(), Text(texts::kFileReceiveFailed, "notes.txt"));
+
+    // Other names in the same directory are received as usual.
+    ReceiveFilePiece("bob", "CC FILESEND fine.txt 255 2\nok", dir.dir() + "./", queue, &own);
+    EXPECT_EQ(dir.Read("fine.txt"), "ok");
 }
 
 TEST_F(ReceiveTest, ADirectoryWithoutItsSlashStillHoldsTheFile) {

@@ -377,6 +377,29 @@ TEST_F(ConversationLogTest, RefreshReopensUnderTheNewHandleAndChannel) {
     EXPECT_EQ(Contents(AutoDir() + "dice-taro.log"), "after\r\n");
 }
 
+TEST_F(ConversationLogTest, AJapaneseHandleAndChannelNameTheLogInUtf8) {
+    UseAutoLogDirectory();
+    settings_.SetString(SettingKey::autologname, "%N-%C.log");
+    OwnFiles own;
+    ConversationLog::Hooks hooks;
+    hooks.localTime = [] { return FixedTime(); };
+    hooks.currentNames = [this] { return names_; };
+    hooks.ownFiles = &own;
+    ConversationLog log(settings_, hooks);
+    names_ = {"#\x95\x94\x89\xae", "\x91\xbe\x98\x59"};  // #部屋, 太郎
+    log.ToggleAutoLog();
+    ASSERT_TRUE(log.IsLogging());
+    EXPECT_EQ(log.LogPath(), AutoDir() + "\x91\xbe\x98\x59-#\x95\x94\x89\xae.log");
+    EXPECT_EQ(log.WriteLine("line\r\n").status, LogWriteStatus::kWritten);
+    // 太郎-#部屋.log in UTF-8
+    EXPECT_EQ(Entries(AutoDir()),
+              (std::set<std::string>{"\xe5\xa4\xaa\xe9\x83\x8e-#\xe9\x83\xa8\xe5\xb1\x8b.log"}));
+    // While it is open, no received file may take its place.
+    EXPECT_TRUE(own.IsOwnName(AutoDir(), "\x91\xbe\x98\x59-#\x95\x94\x89\xae.log"));
+    log.StopLog();
+    EXPECT_FALSE(own.IsOwnName(AutoDir(), "\x91\xbe\x98\x59-#\x95\x94\x89\xae.log"));
+}
+
 TEST_F(ConversationLogTest, ChannelAndHandleWithPathCharactersStayInsideTheLogDirectory) {
     UseAutoLogDirectory();
     settings_.SetString(SettingKey::autologname, "%C-%N.log");
