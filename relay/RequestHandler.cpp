@@ -1,7 +1,6 @@
 #include "relay/RequestHandler.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "protocol/Words.h"
 
@@ -26,8 +25,7 @@ std::optional<int> Number(std::string_view word, int low, int high) {
     if (!IsDigits(word) || word.size() > 6) {
         return std::nullopt;
     }
-    int value = 0;
-    std::from_chars(word.data(), word.data() + word.size(), value);
+    const int value = ReadDecimal(word);
     if (value < low || value > high) {
         return std::nullopt;
     }
