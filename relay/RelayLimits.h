@@ -46,6 +46,15 @@ inline constexpr int kRerollMark = 128;
 
 // Pending output of one connection; a client that lets it fill up is not reading.
 inline constexpr std::size_t kMaxOutputBytes = 1024 * 1024;
+// Pending output above this is a client falling behind. Requests that make the relay send
+// far more than they are (rolls) then wait until it has caught up, so that a flood of them
+// cannot get a slow reader dropped; plain chat is relayed as it comes.
+inline constexpr std::size_t kCongestedOutputBytes = 256 * 1024;
+// A client that far behind which takes nothing for this long is not reading.
+inline constexpr std::chrono::milliseconds kStallTimeout{10'000};
+// Refusals logged per connection: a burst, then one line per window at most.
+inline constexpr int kRefusalLogBurst = 10;
+inline constexpr std::chrono::milliseconds kRefusalLogWindow{10'000};
 // Bytes taken from one socket per read.
 inline constexpr std::size_t kReadChunkBytes = 64 * 1024;
 // Requests served from one connection before the loop turns to the others.
