@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <deque>
+#include <iterator>
+#include <utility>
 
 namespace tessel::relay {
 namespace {
@@ -194,7 +195,7 @@ void RelayServer::AcceptAll(Clock::time_point now) {
 void RelayServer::ServeInput(Connection& connection, Clock::time_point now) {
     if (connection.held()) {
         // Only a request that had to wait for a slow reader is ever held; it goes first.
-        if (MustWait(connection, *connection.TakeHeld(), now)) {
+        if (ServeOrHold(connection, *connection.TakeHeld(), now)) {
             return;
         }
     }
@@ -227,7 +228,7 @@ void RelayServer::ServeInput(Connection& connection, Clock::time_point now) {
         ++served;
         switch (event->kind) {
             case ReaderEventKind::Message:
-                MustWait(connection, ParseRequest(std::move(event->message)), now);
+                ServeOrHold(connection, ParseRequest(std::move(event->message)), now);
                 break;
             case ReaderEventKind::Noise:
                 Serve(connection, NoiseRequest(event->reason), now);
@@ -249,11 +250,11 @@ void RelayServer::ServeInput(Connection& connection, Clock::time_point now) {
     }
 }
 
-bool RelayServer::MustWait(Connection& sender, const Request& request, Clock::time_point now) {
+bool RelayServer::ServeOrHold(Connection& sender, const Request& request, Clock::time_point now) {
     if (Amplifies(request) && ReachesCongestion(sender)) {
         // A client that has stopped reading would hold the channel up for good.
-        const std::vector<int> members = handler_.users().connected();
-        for (const int n : members) {
+        const std::vector<int> everyone = handler_.users().connected();
+        for (const int n : everyone) {
             Connection* c = byNumber_[n];
             if (c != nullptr && c->open() && c->stalled(now)) {
                 Disconnect(*c,
@@ -313,13 +314,11 @@ void RelayServer::Serve(Connection& connection, const Request& request, Clock::t
 }
 
 void RelayServer::Deliver(Output output, Clock::time_point now) {
-    // Dropping a client that does not read tells the others, which may drop another:
-    // worked off as a queue rather than by recursion.
-    std::deque<std::vector<Outgoing>> work;
-    work.push_back(std::move(output.messages));
-    while (!work.empty()) {
-        std::vector<Outgoing> batch = std::move(work.front());
-        work.pop_front();
+    // Dropping a client that does not read tells the others, which may drop another: what
+    // that sends is worked off after the batch in hand rather than by recursion.
+    std::vector<Outgoing> batch = std::move(output.messages);
+    std::vector<Outgoing> later;
+    while (!batch.empty()) {
         for (Outgoing& m : batch) {
             if (m.userList) {
                 userList_ = std::move(m.message);
@@ -343,9 +342,10 @@ void RelayServer::Deliver(Output output, Clock::time_point now) {
                 c->Close();
                 Output left;
                 handler_.Disconnect(to, left);
-                work.push_back(std::move(left.messages));
+                std::move(left.messages.begin(), left.messages.end(), std::back_inserter(later));
             }
         }
+        batch = std::exchange(later, {});
     }
 }
 

@@ -42,9 +42,10 @@ class RelayServer {
     void AcceptAll(Clock::time_point now);
     void ServeInput(Connection& connection, Clock::time_point now);
     void Serve(Connection& connection, const Request& request, Clock::time_point now);
-    // True when `request` has to wait for a client that is behind with its output; clients
-    // that have stopped reading altogether are dropped on the way.
-    bool MustWait(Connection& sender, const Request& request, Clock::time_point now);
+    // Serves `request`, unless it has to wait for a client that is behind with its output:
+    // then it is held and the result is true. Clients that have stopped reading altogether
+    // are dropped on the way.
+    bool ServeOrHold(Connection& sender, const Request& request, Clock::time_point now);
     // Whether a member of the sender's channel, the sender included, is behind.
     bool ReachesCongestion(const Connection& sender) const;
     void Deliver(Output output, Clock::time_point now);
