@@ -1,33 +1,43 @@
-// The relay under a chat load: N clients in one channel, one of them sending chat lines as
-// fast as the relay takes them, every client reading everything. The relay runs as the
-// built binary in a child process, so its peak memory is its own.
+// The relay under a chat load, next to an IRC server doing the same work when one is installed:
+// N clients join one channel all at once, then one of them sends 42-byte chat lines as fast as
+// the slowest reader keeps up, and every client reads everything. Each server runs as a child
+// process on 127.0.0.1, fresh for each N.
 //
-// Counters: lines_per_s (chat lines delivered to all N clients per second),
-// deliveries_per_s (lines times recipients), relay_vmhwm_kib (the relay's peak resident
-// size, the joining of N clients included).
+// Reported per server and N: lines/s (lines delivered to all members), deliveries/s, the
+// server's CPU microseconds per delivery over the chat phase (its threads' run time from
+// /proc, the time its rusage counts), the time the N joins took, and the server's peak
+// resident size (ru_maxrss at its exit, the join storm included).
+//
+//   relay_bench [--relay PATH] [--baseline PATH] [--inspircd PATH|none] [--sizes 10,100,500]
+//               [--deliveries D]
+//
+// --baseline runs a second relay binary (an older build) in the same run for comparison.
+// inspircd is looked for at /usr/sbin/inspircd unless given; it gets a generated
+// configuration that listens on 127.0.0.1 only, with flood limits lifted.
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <mutex>
+#include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -39,42 +49,40 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
-constexpr int kLinesPerIteration = 200;
-constexpr int kIterations = 25;
-// Lines the sender may be ahead of the slowest reader: enough to keep the relay busy,
-// few enough that no reader comes near the relay's 1 MiB output limit.
-constexpr int kWindow = 64;
-constexpr auto kStallLimit = std::chrono::seconds(30);
+// Lines the sender may be ahead of the slowest reader: enough to keep the server busy, few
+// enough that no reader comes near a 1 MiB output limit.
+constexpr long kWindow = 64;
+constexpr auto kStallLimit = 30s;
+constexpr std::string_view kLine = "bench line: the quick brown fox jumps over";  // 42 bytes
 
 [[noreturn]] void Fail(const std::string& what) {
     throw std::runtime_error(what);
 }
 
-// The relay binary as a child; its log is drained by a thread so it never blocks.
-class RelayChild {
+std::uint16_t FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof where;
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&where), &length) != 0) {
+        Fail("no free port");
+    }
+    ::close(fd);
+    return ntohs(where.sin_port);
+}
+
+// One server as a child process, its output thrown away.
+class ServerChild {
   public:
-    explicit RelayChild(int maxClients) {
-        int pipe[2];
-        if (::pipe2(pipe, O_CLOEXEC) != 0) {
-            Fail("pipe");
-        }
-        readEnd_ = pipe[0];
+    explicit ServerChild(std::vector<std::string> args) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipe[1], STDERR_FILENO);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> args = {TESSEL_RELAY_BINARY,
-                                         "--listen",
-                                         "127.0.0.1:0",
-                                         "--seed",
-                                         "1",
-                                         "--max-clients",
-                                         std::to_string(maxClients),
-                                         "--probe-interval",
-                                         "86400",
-                                         "--probe-timeout",
-                                         "86400"};
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         std::vector<char*> argv;
         for (std::string& a : args) {
             argv.push_back(a.data());
@@ -84,81 +92,157 @@ class RelayChild {
             Fail("cannot start " + args[0]);
         }
         posix_spawn_file_actions_destroy(&actions);
-        ::close(pipe[1]);
-        drain_ = std::thread([this] { Drain(); });
     }
-
-    ~RelayChild() {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        drain_.join();
-        ::close(readEnd_);
-    }
-
-    std::uint16_t Port() {
-        constexpr std::string_view kListening = "listening on 127.0.0.1:";
-        std::unique_lock lock(mutex_);
-        if (!changed_.wait_for(
-                lock, std::chrono::seconds(10),
-                [&] { return log_.find(kListening) != std::string::npos || ended_; }) ||
-            log_.find(kListening) == std::string::npos) {
-            Fail("the relay did not start: " + log_);
+    ~ServerChild() {
+        if (pid_ > 0) {
+            Stop();
         }
-        return static_cast<std::uint16_t>(
-            std::stoul(log_.substr(log_.find(kListening) + kListening.size())));
     }
+    ServerChild(const ServerChild&) = delete;
+    ServerChild& operator=(const ServerChild&) = delete;
 
-    long PeakKib() const {
-        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.starts_with("VmHWM:")) {
-                return std::stol(line.substr(6));
+    // Run time of all its threads so far, in nanoseconds.
+    std::uint64_t CpuNanos() const {
+        std::uint64_t total = 0;
+        const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
+        DIR* dir = ::opendir(tasks.c_str());
+        if (dir == nullptr) {
+            Fail("cannot read " + tasks);
+        }
+        while (const dirent* entry = ::readdir(dir)) {
+            if (entry->d_name[0] == '.') {
+                continue;
+            }
+            std::ifstream stat(tasks + "/" + entry->d_name + "/schedstat");
+            std::uint64_t ns = 0;
+            if (stat >> ns) {
+                total += ns;
             }
         }
-        return -1;
+        ::closedir(dir);
+        return total;
+    }
+
+    // Stops it and returns its rusage.
+    rusage Stop() {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        rusage usage{};
+        ::wait4(pid_, &status, 0, &usage);
+        pid_ = -1;
+        return usage;
     }
 
   private:
-    void Drain() {
-        char chunk[4096];
-        while (true) {
-            const ssize_t n = ::read(readEnd_, chunk, sizeof chunk);
-            std::lock_guard lock(mutex_);
-            if (n <= 0) {
-                ended_ = true;
-                changed_.notify_all();
-                return;
-            }
-            if (log_.size() < 65536) {  // the start is all we need
-                log_.append(chunk, static_cast<std::size_t>(n));
-            }
-            changed_.notify_all();
-        }
-    }
-
     pid_t pid_ = -1;
-    int readEnd_ = -1;
-    std::thread drain_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::string log_;
-    bool ended_ = false;
 };
 
-// One benchmark client: a non-blocking socket and an incremental count of the messages
-// it has been sent, by kind.
+// How one kind of server is spoken to.
+class Dialect {
+  public:
+    virtual ~Dialect() = default;
+    virtual std::string Join(int i) const = 0;
+    virtual std::string Chat() const = 0;
+    virtual bool SenderGetsOwnLine() const = 0;
+    // What a client sends once the server has welcomed it.
+    virtual std::string AfterWelcome() const { return {}; }
+    // Counts what `buffer` holds from its front; leaves a partial message in place.
+    virtual void Count(std::string& buffer, long& chats, bool& welcomed, bool& joined) const = 0;
+};
+
+class RelayDialect : public Dialect {
+  public:
+    std::string Join(int i) const override {
+        return Request("OPEN 127.0.0.1:" + std::to_string(10000 + i) + " u" + std::to_string(i)) +
+               Request("JOIN #bench");
+    }
+    std::string Chat() const override { return Request("SENDMESG *", kLine); }
+    bool SenderGetsOwnLine() const override { return true; }
+
+    void Count(std::string& buffer, long& chats, bool& /*welcomed*/, bool& joined) const override {
+        std::size_t pos = 0;
+        while (true) {
+            const std::size_t end = buffer.find("\n\n", pos);
+            if (end == std::string::npos) {
+                break;
+            }
+            std::size_t length = 0;
+            const std::size_t cl = buffer.find("Content-length: ", pos);
+            if (cl != std::string::npos && cl < end) {
+                length = std::stoul(buffer.substr(cl + 16, 8));
+            }
+            if (buffer.size() < end + 2 + length) {
+                break;
+            }
+            const std::size_t command = buffer.find('\n', buffer.find('\n', pos) + 1) + 1;
+            if (buffer.compare(command, 9, "SHOWMESG ") == 0) {
+                ++chats;
+            } else if (buffer.compare(command, 17, "RESPONSE 100\nCont") == 0 &&
+                       buffer.compare(end + 2, 5, "JOIN ") == 0) {
+                joined = true;
+            }
+            pos = end + 2 + length;
+        }
+        buffer.erase(0, pos);
+    }
+
+  private:
+    static std::string Request(std::string_view line, std::string_view body = {}) {
+        std::string out = "TesseraRELAY 0.2\ntoServer\n";
+        out.append(line).append("\n");
+        if (!body.empty()) {
+            out.append("Content-length: ").append(std::to_string(body.size()));
+            out.append("\nContent-type: tesra/euc\n");
+        }
+        return out.append("ID: a00100000000\n\n").append(body);
+    }
+};
+
+class IrcDialect : public Dialect {
+  public:
+    std::string Join(int i) const override {
+        const std::string nick = "u" + std::to_string(i);
+        return "NICK " + nick + "\r\nUSER " + nick + " 0 * :bench\r\n";
+    }
+    // A JOIN before the welcome would be refused as coming from an unregistered client.
+    std::string AfterWelcome() const override { return "JOIN #bench\r\n"; }
+    std::string Chat() const override { return "PRIVMSG #bench :" + std::string(kLine) + "\r\n"; }
+    bool SenderGetsOwnLine() const override { return false; }
+
+    void Count(std::string& buffer, long& chats, bool& welcomed, bool& joined) const override {
+        std::size_t pos = 0;
+        while (true) {
+            const std::size_t end = buffer.find("\r\n", pos);
+            if (end == std::string::npos) {
+                break;
+            }
+            const std::string_view line(buffer.data() + pos, end - pos);
+            if (line.find(" PRIVMSG #bench :") != std::string_view::npos) {
+                ++chats;
+            } else if (line.find(" 001 ") != std::string_view::npos) {
+                welcomed = true;
+            } else if (line.find(" 366 ") != std::string_view::npos) {
+                joined = true;  // the end of the channel's names: the JOIN went through
+            }
+            pos = end + 2;
+        }
+        buffer.erase(0, pos);
+    }
+};
+
+// One client: a non-blocking socket and the count of what it has been sent.
 class BenchClient {
   public:
-    explicit BenchClient(std::uint16_t port) {
+    BenchClient(std::uint16_t port, const Dialect& dialect) : dialect_(dialect) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in where{};
         where.sin_family = AF_INET;
         where.sin_port = htons(port);
         where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (::connect(fd_, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0) {
-            Fail(std::string("connect: ") + std::strerror(errno));
+            const std::string why = std::strerror(errno);
+            ::close(fd_);
+            Fail("connect: " + why);
         }
         const int on = 1;
         ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -170,9 +254,8 @@ class BenchClient {
 
     int fd() const { return fd_; }
     long chats() const { return chats_; }
-    long accepted() const { return accepted_; }
+    bool joined() const { return joined_; }
 
-    // Requests here are small; the socket always has room for them.
     void Send(std::string_view bytes) {
         while (!bytes.empty()) {
             const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -188,7 +271,6 @@ class BenchClient {
         }
     }
 
-    // Reads whatever is there and counts the whole messages in it.
     void Receive() {
         char chunk[65536];
         while (true) {
@@ -198,65 +280,37 @@ class BenchClient {
                 continue;
             }
             if (n == 0) {
-                Fail("the relay closed a client");
+                Fail("the server closed a client");
             }
             if (errno == EAGAIN || errno == EINTR) {
                 break;
             }
             Fail(std::string("recv: ") + std::strerror(errno));
         }
-        Count();
+        const bool welcomed = welcomed_;
+        dialect_.Count(buffer_, chats_, welcomed_, joined_);
+        if (welcomed_ && !welcomed) {
+            Send(dialect_.AfterWelcome());
+        }
     }
 
   private:
-    void Count() {
-        std::size_t pos = 0;
-        while (true) {
-            const std::size_t end = buffer_.find("\n\n", pos);
-            if (end == std::string::npos) {
-                break;
-            }
-            std::size_t length = 0;
-            const std::size_t cl = buffer_.find("Content-length: ", pos);
-            if (cl != std::string::npos && cl < end) {
-                length = std::stoul(buffer_.substr(cl + 16, 8));
-            }
-            if (buffer_.size() < end + 2 + length) {
-                break;
-            }
-            const std::size_t command = buffer_.find('\n', buffer_.find('\n', pos) + 1) + 1;
-            if (buffer_.compare(command, 9, "SHOWMESG ") == 0) {
-                ++chats_;
-            } else if (buffer_.compare(command, 12, "RESPONSE 100") == 0) {
-                ++accepted_;
-            }
-            pos = end + 2 + length;
-        }
-        buffer_.erase(0, pos);
-    }
-
+    const Dialect& dialect_;
     int fd_ = -1;
     std::string buffer_;
     long chats_ = 0;
-    long accepted_ = 0;
+    bool welcomed_ = false;
+    bool joined_ = false;
 };
 
-std::string Request(std::string_view line, std::string_view body = {}) {
-    std::string out = "TesseraRELAY 0.2\ntoServer\n";
-    out.append(line).append("\n");
-    if (!body.empty()) {
-        out.append("Content-length: ").append(std::to_string(body.size()));
-        out.append("\nContent-type: tesra/euc\n");
-    }
-    return out.append("ID: a00100000000\n\n").append(body);
-}
+using Clients = std::vector<std::unique_ptr<BenchClient>>;
 
 // Reads from every client until `done` holds; fails when nothing arrives for too long.
 template <typename Done>
-void Pump(std::vector<std::unique_ptr<BenchClient>>& clients, std::vector<pollfd>& fds, Done done) {
+void Pump(Clients& clients, Done done) {
+    std::vector<pollfd> fds(clients.size());
     auto lastProgress = Clock::now();
     while (!done()) {
-        fds.resize(clients.size());
         for (std::size_t i = 0; i < clients.size(); ++i) {
             fds[i] = {clients[i]->fd(), POLLIN, 0};
         }
@@ -264,7 +318,7 @@ void Pump(std::vector<std::unique_ptr<BenchClient>>& clients, std::vector<pollfd
         if (ready > 0) {
             lastProgress = Clock::now();
         } else if (Clock::now() - lastProgress > kStallLimit) {
-            Fail("the relay stalled");
+            Fail("the server stalled");
         }
         for (std::size_t i = 0; i < fds.size(); ++i) {
             if (fds[i].revents != 0) {
@@ -274,70 +328,237 @@ void Pump(std::vector<std::unique_ptr<BenchClient>>& clients, std::vector<pollfd
     }
 }
 
-long Slowest(const std::vector<std::unique_ptr<BenchClient>>& clients) {
-    long slowest = clients.front()->chats();
-    for (const auto& c : clients) {
-        slowest = std::min(slowest, c->chats());
-    }
-    return slowest;
+struct Figures {
+    double linesPerSecond = 0;
+    double deliveriesPerSecond = 0;
+    double cpuMicrosPerDelivery = 0;
+    double joinMillis = 0;
+    long peakKib = 0;
+};
+
+struct Server {
+    std::string name;
+    std::string path;
+    bool irc = false;
+};
+
+std::string InspircdConfig(const std::string& dir, std::uint16_t port, int clients) {
+    const std::string path = dir + "/inspircd.conf";
+    std::ofstream conf(path);
+    conf << "<server name=\"bench.local\" description=\"bench\" network=\"Bench\">\n"
+         << "<admin name=\"bench\" nick=\"bench\" email=\"bench@localhost\">\n"
+         << "<bind address=\"127.0.0.1\" port=\"" << port << "\" type=\"clients\">\n"
+         << "<power diepass=\"bench-die\" restartpass=\"bench-restart\">\n"
+         // Flood limits lifted: no command rate, no fakelag, queues as large as the relay's.
+         << "<connect allow=\"127.0.0.1\" timeout=\"60\" pingfreq=\"3600\" threshold=\"1000000\""
+         << " commandrate=\"100000000\" fakelag=\"no\" hardsendq=\"1M\" softsendq=\"1M\""
+         << " recvq=\"1M\" localmax=\"" << clients + 10 << "\" globalmax=\"" << clients + 10
+         << "\" maxchans=\"20\" limit=\"" << clients + 10
+         << "\" resolvehostnames=\"no\" useident=\"no\">\n"
+         << "<channels users=\"20\" opers=\"60\">\n"
+         << "<dns server=\"127.0.0.1\" timeout=\"1\">\n"
+         << "<options syntaxhints=\"no\" announcets=\"no\">\n"
+         << "<performance softlimit=\"" << clients + 100
+         << "\" clonesonconnect=\"no\" somaxconn=\"1024\" quietbursts=\"yes\">\n"
+         << "<security hideserver=\"\" userstats=\"Pu\" maxtargets=\"20\">\n"
+         << "<limits maxnick=\"30\" maxchan=\"64\" maxmodes=\"20\" maxident=\"10\""
+         << " maxquit=\"255\" maxtopic=\"307\" maxkick=\"255\" maxreal=\"128\" maxaway=\"200\">\n"
+         << "<log method=\"file\" type=\"* -USERINPUT -USEROUTPUT\" level=\"default\" target=\""
+         << dir << "/inspircd.log\">\n";
+    return path;
 }
 
-void BM_RelayChatFanOut(benchmark::State& state) {
-    const int n = static_cast<int>(state.range(0));
-    try {
-        RelayChild relay(n + 10);
-        const std::uint16_t port = relay.Port();
-        std::vector<std::unique_ptr<BenchClient>> clients;
-        std::vector<pollfd> fds;
-        // Join one client at a time, reading every user list the joins send around.
-        for (int i = 0; i < n; ++i) {
-            clients.push_back(std::make_unique<BenchClient>(port));
-            BenchClient& c = *clients.back();
-            c.Send(
-                Request("OPEN 127.0.0.1:" + std::to_string(10000 + i) + " u" + std::to_string(i)) +
-                Request("JOIN #bench"));
-            Pump(clients, fds, [&] { return c.accepted() == 2; });
-        }
-        // One line through to everyone: everything before it has been read.
-        BenchClient& sender = *clients.front();
-        const std::string line =
-            Request("SENDMESG *", "bench line: the quick brown fox jumps over");
-        sender.Send(line);
-        Pump(clients, fds, [&] { return Slowest(clients) == 1; });
-
-        long sent = 1;
-        long delivered = 0;
-        for (auto _ : state) {
-            const long target = sent + kLinesPerIteration;
-            while (Slowest(clients) < target) {
-                while (sent < target && sent - Slowest(clients) < kWindow) {
-                    sender.Send(line);
-                    ++sent;
-                }
-                const long before = Slowest(clients);
-                Pump(clients, fds,
-                     [&] { return Slowest(clients) > before || Slowest(clients) == target; });
+std::unique_ptr<BenchClient> ConnectWithRetry(std::uint16_t port, const Dialect& dialect) {
+    const auto deadline = Clock::now() + 10s;
+    while (true) {
+        try {
+            return std::make_unique<BenchClient>(port, dialect);
+        } catch (const std::exception&) {
+            if (Clock::now() > deadline) {
+                throw;
             }
-            delivered += kLinesPerIteration;
+            std::this_thread::sleep_for(20ms);
         }
-        state.counters["lines_per_s"] =
-            benchmark::Counter(static_cast<double>(delivered), benchmark::Counter::kIsRate);
-        state.counters["deliveries_per_s"] =
-            benchmark::Counter(static_cast<double>(delivered) * n, benchmark::Counter::kIsRate);
-        state.counters["relay_vmhwm_kib"] = static_cast<double>(relay.PeakKib());
-    } catch (const std::exception& e) {
-        state.SkipWithError(e.what());
     }
 }
 
-BENCHMARK(BM_RelayChatFanOut)
-    ->Arg(10)
-    ->Arg(100)
-    ->Arg(500)
-    ->Iterations(kIterations)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+Figures Measure(const Server& server, int n, long deliveryTarget, const std::string& dir) {
+    const std::uint16_t port = FreePort();
+    std::vector<std::string> args;
+    if (server.irc) {
+        args = {server.path,   "--nofork", "--nopid",
+                "--runasroot", "--config", InspircdConfig(dir, port, n)};
+    } else {
+        args = {server.path,
+                "--listen",
+                "127.0.0.1:" + std::to_string(port),
+                "--seed",
+                "1",
+                "--max-clients",
+                std::to_string(n + 10),
+                "--probe-interval",
+                "86400",
+                "--probe-timeout",
+                "86400"};
+    }
+    ServerChild child(args);
+    std::unique_ptr<Dialect> dialect;
+    if (server.irc) {
+        dialect = std::make_unique<IrcDialect>();
+    } else {
+        dialect = std::make_unique<RelayDialect>();
+    }
+    Clients clients;
+    clients.push_back(ConnectWithRetry(port, *dialect));  // waits for the server to listen
+
+    // The join storm: everybody connects and joins at once.
+    const auto joinStart = Clock::now();
+    clients.front()->Send(dialect->Join(0));
+    for (int i = 1; i < n; ++i) {
+        clients.push_back(std::make_unique<BenchClient>(port, *dialect));
+        clients.back()->Send(dialect->Join(i));
+    }
+    Pump(clients, [&] {
+        return std::all_of(clients.begin(), clients.end(),
+                           [](const auto& c) { return c->joined(); });
+    });
+    const double joinMillis =
+        std::chrono::duration<double, std::milli>(Clock::now() - joinStart).count();
+
+    // Receivers: everyone, or everyone but the sender where it does not get its own lines.
+    BenchClient& sender = *clients.front();
+    const std::size_t firstReceiver = dialect->SenderGetsOwnLine() ? 0 : 1;
+    const auto slowest = [&] {
+        long s = clients[firstReceiver]->chats();
+        for (std::size_t i = firstReceiver; i < clients.size(); ++i) {
+            s = std::min(s, clients[i]->chats());
+        }
+        return s;
+    };
+    const std::string line = dialect->Chat();
+    // One line through to everyone: everything from the joins has been read by then.
+    sender.Send(line);
+    Pump(clients, [&] { return slowest() == 1; });
+
+    const long receivers = static_cast<long>(clients.size() - firstReceiver);
+    const long lines = std::max(1000L, deliveryTarget / receivers);
+    const std::uint64_t cpuStart = child.CpuNanos();
+    const auto start = Clock::now();
+    long sent = 1;
+    const long target = 1 + lines;
+    std::string burst;
+    while (slowest() < target) {
+        burst.clear();
+        while (sent < target && sent - slowest() < kWindow) {
+            burst += line;
+            ++sent;
+        }
+        sender.Send(burst);
+        const long before = slowest();
+        Pump(clients, [&] { return slowest() > before || slowest() == target; });
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const std::uint64_t cpu = child.CpuNanos() - cpuStart;
+    clients.clear();
+    const rusage usage = child.Stop();
+
+    Figures f;
+    f.linesPerSecond = static_cast<double>(lines) / seconds;
+    f.deliveriesPerSecond = f.linesPerSecond * static_cast<double>(receivers);
+    f.cpuMicrosPerDelivery =
+        static_cast<double>(cpu) / 1000.0 / static_cast<double>(lines * receivers);
+    f.joinMillis = joinMillis;
+    f.peakKib = usage.ru_maxrss;
+    return f;
+}
+
+std::vector<int> ParseSizes(const std::string& text) {
+    std::vector<int> sizes;
+    std::stringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        sizes.push_back(std::stoi(item));
+    }
+    return sizes;
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    std::vector<Server> servers = {{"relay", TESSEL_RELAY_BINARY, false}};
+    std::string inspircd = "/usr/sbin/inspircd";
+    std::vector<int> sizes = {10, 100, 500};
+    long deliveries = 2'000'000;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--relay" && hasValue) {
+            servers.front().path = argv[++i];
+        } else if (arg == "--baseline" && hasValue) {
+            servers.push_back({"relay-before", argv[++i], false});
+        } else if (arg == "--inspircd" && hasValue) {
+            inspircd = argv[++i];
+        } else if (arg == "--sizes" && hasValue) {
+            sizes = ParseSizes(argv[++i]);
+        } else if (arg == "--deliveries" && hasValue) {
+            deliveries = std::stol(argv[++i]);
+        } else {
+            std::fprintf(stderr,
+                         "usage: relay_bench [--relay PATH] [--baseline PATH] "
+                         "[--inspircd PATH|none] [--sizes 10,100,500] [--deliveries D]\n");
+            return 2;
+        }
+    }
+    const bool withIrc = inspircd != "none" && ::access(inspircd.c_str(), X_OK) == 0;
+    if (withIrc) {
+        servers.push_back({"inspircd", inspircd, true});
+    } else {
+        std::printf("inspircd not found: the IRC comparison is left out\n");
+    }
+    char dirTemplate[] = "/tmp/relay-bench-XXXXXX";
+    const char* dir = ::mkdtemp(dirTemplate);
+    if (dir == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    ::signal(SIGPIPE, SIG_IGN);
+
+    std::printf("%5s  %-13s %10s %13s %11s %9s %9s %s\n", "N", "server", "lines/s", "deliveries/s",
+                "cpu_us/dlv", "join_ms", "peak_KiB", withIrc ? "cpu vs inspircd" : "");
+    int failures = 0;
+    for (const int n : sizes) {
+        std::vector<std::optional<Figures>> results;
+        for (const Server& server : servers) {
+            try {
+                results.push_back(Measure(server, n, deliveries, dir));
+            } catch (const std::exception& e) {
+                std::printf("%5d  %-13s failed: %s\n", n, server.name.c_str(), e.what());
+                results.push_back(std::nullopt);
+                ++failures;
+            }
+        }
+        const double ircCpu =
+            withIrc && results.back() ? results.back()->cpuMicrosPerDelivery : 0.0;
+        for (std::size_t i = 0; i < servers.size(); ++i) {
+            if (!results[i]) {
+                continue;
+            }
+            const Figures& f = *results[i];
+            std::string ratio;
+            if (ircCpu > 0) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.2f", f.cpuMicrosPerDelivery / ircCpu);
+                ratio = text;
+            }
+            std::printf("%5d  %-13s %10.0f %13.0f %11.3f %9.1f %9ld %s\n", n,
+                        servers[i].name.c_str(), f.linesPerSecond, f.deliveriesPerSecond,
+                        f.cpuMicrosPerDelivery, f.joinMillis, f.peakKib, ratio.c_str());
+        }
+        std::fflush(stdout);
+    }
+    std::string cleanup = dir;
+    ::unlink((cleanup + "/inspircd.conf").c_str());
+    ::unlink((cleanup + "/inspircd.log").c_str());
+    ::rmdir(dir);
+    return failures == 0 ? 0 : 1;
+}

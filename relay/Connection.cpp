@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <cstdint>
 
 namespace tessel::relay {
 
@@ -35,14 +36,33 @@ void Connection::Keep(std::string_view rest) {
     unread_.swap(kept);
 }
 
-bool Connection::Enqueue(std::string_view bytes) {
-    if (output_.Push(bytes)) {
+bool Connection::Enqueue(const WireMessage& message, Clock::time_point now) {
+    if (!congested()) {
+        progressAt_ = now;
+    }
+    if (output_.Push(message, number_)) {
         return true;
     }
-    if (output_.WriteTo(fd_.get()) == WriteStatus::Failed) {
+    if (Flush(now) == WriteStatus::Failed) {
         return false;
     }
-    return output_.Push(bytes);
+    return output_.Push(message, number_);
+}
+
+void Connection::EnqueueUserList(const WireMessage& list, Clock::time_point now) {
+    if (!congested()) {
+        progressAt_ = now;
+    }
+    output_.PushUserList(list, number_);
+}
+
+WriteStatus Connection::Flush(Clock::time_point now) {
+    const std::uint64_t before = output_.written();
+    const WriteStatus status = output_.WriteTo(fd_.get());
+    if (output_.written() != before) {
+        progressAt_ = now;
+    }
+    return status;
 }
 
 }  // namespace tessel::relay

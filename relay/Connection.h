@@ -1,10 +1,15 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "relay/OutputQueue.h"
+#include "relay/RelayLog.h"
+#include "relay/Request.h"
 #include "relay/RequestReader.h"
 #include "relay/UniqueFd.h"
 
@@ -21,7 +26,13 @@ enum class ReadStatus {
 // bounded output queue.
 class Connection {
   public:
-    Connection(UniqueFd fd, std::string peer) : fd_(std::move(fd)), peer_(std::move(peer)) {}
+    using Clock = std::chrono::steady_clock;
+
+    Connection(UniqueFd fd, std::string peer, Clock::time_point now)
+        : fd_(std::move(fd)),
+          peer_(std::move(peer)),
+          progressAt_(now),
+          refusalLog_(kRefusalLogBurst, kRefusalLogWindow) {}
 
     int fd() const { return fd_.get(); }
     bool open() const { return fd_.valid(); }
@@ -39,12 +50,28 @@ class Connection {
     void Keep(std::string_view rest);
     bool hasUnread() const { return !unread_.empty(); }
 
-    // False when the bytes do not fit even after writing what the socket takes now: the
-    // client is not reading.
-    bool Enqueue(std::string_view bytes);
-    WriteStatus Flush() { return output_.WriteTo(fd_.get()); }
+    // A request that has to wait (see kCongestedOutputBytes); nothing else from this client
+    // is served before it.
+    void Hold(Request request) { held_ = std::move(request); }
+    bool held() const { return held_.has_value(); }
+    std::optional<Request> TakeHeld() { return std::exchange(held_, std::nullopt); }
+
+    // This client's copy of `message`. False when it does not fit even after writing what
+    // the socket takes now: the client is not reading.
+    bool Enqueue(const WireMessage& message, Clock::time_point now);
+    // The user list, replacing one still waiting (see OutputQueue::PushUserList).
+    void EnqueueUserList(const WireMessage& list, Clock::time_point now);
+    WriteStatus Flush(Clock::time_point now);
     bool hasOutput() const { return !output_.empty(); }
     std::size_t queuedBytes() const { return output_.size(); }
+
+    // Far behind with its output, and for how long it has taken nothing.
+    bool congested() const { return queuedBytes() > kCongestedOutputBytes; }
+    bool stalled(Clock::time_point now) const {
+        return congested() && now - progressAt_ >= kStallTimeout;
+    }
+
+    LogRateLimit& refusalLog() { return refusalLog_; }
 
     // Closes the socket at once; the object stays until the loop sweeps it away.
     void Close() { fd_.reset(); }
@@ -55,7 +82,11 @@ class Connection {
     int number_ = 0;
     RequestReader reader_;
     std::string unread_;
+    std::optional<Request> held_;
     OutputQueue output_;
+    // When the client last took output, or last had output queued while it was not behind.
+    Clock::time_point progressAt_;
+    LogRateLimit refusalLog_;
 };
 
 }  // namespace tessel::relay

@@ -3,6 +3,9 @@
 #include <chrono>
 #include <cstddef>
 
+#include "protocol/ProtocolMessage.h"
+#include "protocol/ProtocolState.h"
+
 namespace tessel::relay {
 
 // Every size the relay accepts or produces is capped here, so that no client can make it
@@ -18,14 +21,14 @@ inline constexpr std::size_t kMaxHeaderLineBytes = 1024;
 inline constexpr std::size_t kMaxHeaderLines = 32;
 // A body in either direction: the client reads at most this many bytes of one body and
 // would take the rest for the next header.
-inline constexpr std::size_t kMaxBodyBytes = 4096;
-// A request body as the client can send it: its whole request buffer. Longer chat lines are
+inline constexpr std::size_t kMaxBodyBytes = kMaxReceivedBody;
+// A request body as the client can send it: its whole body buffer. Longer chat lines are
 // legitimate there, so they are read and cut to kMaxBodyBytes when relayed.
-inline constexpr std::size_t kMaxRequestBodyBytes = 4352;
+inline constexpr std::size_t kMaxRequestBodyBytes = kBodySize;
 
-// The client's command line and its 64-byte name fields.
-inline constexpr std::size_t kMaxRequestLineBytes = 255;
-inline constexpr std::size_t kMaxNameBytes = 63;  // handles, channels, addresses, IDs
+// The client's command line and its name fields, each with room for a terminating zero.
+inline constexpr std::size_t kMaxRequestLineBytes = kLineFieldSize - 1;
+inline constexpr std::size_t kMaxNameBytes = kNameFieldSize - 1;  // handles, channels, IDs
 inline constexpr std::size_t kMinChannelBytes = 2;
 
 // The client keeps 32 users; a die value line holds at most 7 characters.
@@ -43,6 +46,15 @@ inline constexpr int kRerollMark = 128;
 
 // Pending output of one connection; a client that lets it fill up is not reading.
 inline constexpr std::size_t kMaxOutputBytes = 1024 * 1024;
+// Pending output above this is a client falling behind. Requests that make the relay send
+// far more than they are (rolls) then wait until it has caught up, so that a flood of them
+// cannot get a slow reader dropped; plain chat is relayed as it comes.
+inline constexpr std::size_t kCongestedOutputBytes = 256 * 1024;
+// A client that far behind which takes nothing for this long is not reading.
+inline constexpr std::chrono::milliseconds kStallTimeout{10'000};
+// Refusals logged per connection: a burst, then one line per window at most.
+inline constexpr int kRefusalLogBurst = 10;
+inline constexpr std::chrono::milliseconds kRefusalLogWindow{10'000};
 // Bytes taken from one socket per read.
 inline constexpr std::size_t kReadChunkBytes = 64 * 1024;
 // Requests served from one connection before the loop turns to the others.

@@ -29,4 +29,19 @@ std::string LogText(std::string_view wire, std::size_t limit) {
     return out;
 }
 
+bool LogRateLimit::Allow(Clock::time_point now, int& held) {
+    if (used_ == 0 || now - windowStart_ >= window_) {
+        windowStart_ = now;
+        used_ = 0;
+    }
+    if (used_ >= burst_) {
+        ++held_;
+        return false;
+    }
+    ++used_;
+    held = held_;
+    held_ = 0;
+    return true;
+}
+
 }  // namespace tessel::relay

@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <deque>
+#include <iterator>
+#include <utility>
 
 namespace tessel::relay {
 namespace {
@@ -19,6 +20,21 @@ constexpr int kAcceptsPerTurn = 64;
 constexpr std::chrono::milliseconds kAcceptPause{100};
 // The longest poll wait, so the loop never sleeps past a deadline it has not seen.
 constexpr int kMaxPollMillis = 60'000;
+
+// How often a loop with requests waiting for a slow reader looks whether that reader has
+// stopped reading altogether.
+constexpr int kHeldCheckMillis = 500;
+
+// Requests whose output to each recipient can be many times their own size.
+bool Amplifies(const Request& request) {
+    return !request.malformed &&
+           (request.code == CommandCode::Roll || request.code == CommandCode::ReRoll ||
+            request.code == CommandCode::FakeRoll);
+}
+
+std::string NotLogged(int held, std::string_view what) {
+    return held > 0 ? "; " + std::to_string(held) + " " + std::string(what) + " not logged" : "";
+}
 
 std::string Describe(const Request& request) {
     if (!request.line.empty()) {
@@ -66,7 +82,7 @@ int RelayServer::Run(int stopFd) {
         fds.push_back({listener_->fd(), static_cast<short>(accepting ? POLLIN : 0), 0});
         for (const std::unique_ptr<Connection>& c : connections_) {
             // Input already taken but not yet served is served first; its socket waits.
-            short events = c->hasUnread() ? 0 : POLLIN;
+            short events = c->hasUnread() || c->held() ? 0 : POLLIN;
             if (c->hasOutput()) {
                 events |= POLLOUT;
             }
@@ -90,19 +106,23 @@ int RelayServer::Run(int stopFd) {
         for (std::size_t i = 0; i < polled.size(); ++i) {
             Connection& c = *polled[i];
             const short revents = fds[i + 2].revents;
-            if (c.open() && (c.hasUnread() || (revents & (POLLIN | POLLHUP | POLLERR)))) {
+            if (c.open() && c.held() && (revents & (POLLHUP | POLLERR))) {
+                Disconnect(c, "closed by the client", true, false, now);
+            } else if (c.open() &&
+                       (c.hasUnread() || c.held() || (revents & (POLLIN | POLLHUP | POLLERR)))) {
                 ServeInput(c, now);
             }
         }
         std::vector<int> silent;
-        Outcome probes = handler_.Tick(now, silent);
-        Deliver(std::move(probes.deliveries));
+        Output probes;
+        handler_.Tick(now, silent, probes);
+        Deliver(std::move(probes), now);
         for (const int n : silent) {
             if (Connection* c = byNumber_[n]) {
-                Disconnect(*c, "no answer to a probe", true, false);
+                Disconnect(*c, "no answer to a probe", true, false, now);
             }
         }
-        FlushAll();
+        FlushAll(now);
         Sweep();
     }
     Log("stopping with " + std::to_string(handler_.users().count()) + " clients connected");
@@ -111,12 +131,26 @@ int RelayServer::Run(int stopFd) {
 }
 
 int RelayServer::PollTimeout(Clock::time_point now) const {
+    bool holding = false;
     for (const std::unique_ptr<Connection>& c : connections_) {
-        if (c->hasUnread()) {
+        if (!c->open()) {
+            continue;
+        }
+        if (c->held()) {
+            // Nothing wakes the loop when the reader it waits for has caught up.
+            if (!ReachesCongestion(*c)) {
+                return 0;
+            }
+            holding = true;
+        } else if (c->hasUnread()) {
             return 0;
         }
     }
     std::optional<Clock::time_point> next = handler_.NextDeadline();
+    if (holding) {
+        const Clock::time_point check = now + std::chrono::milliseconds(kHeldCheckMillis);
+        next = next ? std::min(*next, check) : check;
+    }
     if (now < acceptPausedUntil_ && (!next || acceptPausedUntil_ < *next)) {
         next = acceptPausedUntil_;
     }
@@ -142,23 +176,32 @@ void RelayServer::AcceptAll(Clock::time_point now) {
             acceptPausedUntil_ = now + kAcceptPause;
             return;
         }
-        Outcome out;
+        Output out;
         const std::optional<int> number = handler_.Connect(now, out);
         if (!number) {
             Log("refused connection from " + accepted.peer + ": " +
                 std::to_string(handler_.users().count()) + " clients connected already");
             continue;  // the socket closes as `accepted` goes
         }
-        auto connection = std::make_unique<Connection>(std::move(accepted.fd), accepted.peer);
+        auto connection = std::make_unique<Connection>(std::move(accepted.fd), accepted.peer, now);
         connection->setNumber(*number);
         byNumber_[*number] = connection.get();
         connections_.push_back(std::move(connection));
         Log("client " + std::to_string(*number) + " connected from " + accepted.peer);
-        Deliver(std::move(out.deliveries));
+        Deliver(std::move(out), now);
     }
 }
 
 void RelayServer::ServeInput(Connection& connection, Clock::time_point now) {
+    if (connection.held()) {
+        // Only a request that had to wait for a slow reader is ever held; it goes first.
+        if (ServeOrHold(connection, *connection.TakeHeld(), now)) {
+            return;
+        }
+    }
+    if (!connection.open()) {
+        return;
+    }
     std::string_view data;
     switch (connection.Receive(scratch_, data)) {
         case ReadStatus::Data:
@@ -169,14 +212,15 @@ void RelayServer::ServeInput(Connection& connection, Clock::time_point now) {
             Disconnect(connection,
                        connection.reader().idle() ? "closed by the client"
                                                   : "closed by the client in mid-message",
-                       true, false);
+                       true, false, now);
             return;
         case ReadStatus::Failed:
-            Disconnect(connection, std::string("read failed: ") + std::strerror(errno), true,
-                       false);
+            Disconnect(connection, std::string("read failed: ") + std::strerror(errno), true, false,
+                       now);
             return;
     }
-    for (int served = 0; served < kRequestsPerTurn && connection.open() && !data.empty();) {
+    for (int served = 0;
+         served < kRequestsPerTurn && connection.open() && !data.empty() && !connection.held();) {
         std::optional<ReaderEvent> event = connection.reader().Next(data);
         if (!event) {
             break;
@@ -184,7 +228,7 @@ void RelayServer::ServeInput(Connection& connection, Clock::time_point now) {
         ++served;
         switch (event->kind) {
             case ReaderEventKind::Message:
-                Serve(connection, ParseRequest(std::move(event->message)), now);
+                ServeOrHold(connection, ParseRequest(std::move(event->message)), now);
                 break;
             case ReaderEventKind::Noise:
                 Serve(connection, NoiseRequest(event->reason), now);
@@ -194,7 +238,8 @@ void RelayServer::ServeInput(Connection& connection, Clock::time_point now) {
                 request.malformed = ResponseCode::BadParameter;
                 Serve(connection, request, now);
                 if (connection.open()) {
-                    Disconnect(connection, "cannot frame its stream: " + event->reason, true, true);
+                    Disconnect(connection, "cannot frame its stream: " + event->reason, true, true,
+                               now);
                 }
                 break;
             }
@@ -205,61 +250,128 @@ void RelayServer::ServeInput(Connection& connection, Clock::time_point now) {
     }
 }
 
+bool RelayServer::ServeOrHold(Connection& sender, const Request& request, Clock::time_point now) {
+    if (Amplifies(request) && ReachesCongestion(sender)) {
+        // A client that has stopped reading would hold the channel up for good.
+        const std::vector<int> everyone = handler_.users().connected();
+        for (const int n : everyone) {
+            Connection* c = byNumber_[n];
+            if (c != nullptr && c->open() && c->stalled(now)) {
+                Disconnect(*c,
+                           "not reading: " + std::to_string(c->queuedBytes()) +
+                               " bytes waiting and none taken for " +
+                               std::to_string(kStallTimeout.count() / 1000) + " s",
+                           true, false, now);
+            }
+        }
+        if (!sender.open()) {
+            return true;
+        }
+        if (ReachesCongestion(sender)) {
+            sender.Hold(request);
+            return true;
+        }
+    }
+    Serve(sender, request, now);
+    return false;
+}
+
+bool RelayServer::ReachesCongestion(const Connection& sender) const {
+    if (sender.congested()) {
+        return true;
+    }
+    const UserDirectory& users = handler_.users();
+    if (!users.active(sender.number())) {
+        return false;
+    }
+    const std::string& channel = users.at(sender.number()).channel;
+    if (channel.empty()) {
+        return false;
+    }
+    for (const int n : users.connected()) {
+        const Connection* c = byNumber_[n];
+        if (c != nullptr && c->congested() && users.at(n).channel == channel) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void RelayServer::Serve(Connection& connection, const Request& request, Clock::time_point now) {
     const int number = connection.number();
-    Outcome out = handler_.Handle(number, request, now);
-    if (!out.refusal.empty()) {
+    Output out;
+    handler_.Handle(number, request, now, out);
+    int held = 0;
+    if (!out.refusal.empty() && connection.refusalLog().Allow(now, held)) {
         Log("client " + std::to_string(number) + " refused " + Describe(request) + ": " +
-            out.refusal);
+            out.refusal + NotLogged(held, "refusals before this one"));
     }
-    Deliver(std::move(out.deliveries));
-    if (out.closeSender && connection.open()) {
-        Disconnect(connection, "sent CLOSE", false, true);
+    const bool close = out.closeSender;
+    Deliver(std::move(out), now);
+    if (close && connection.open()) {
+        Disconnect(connection, "sent CLOSE", false, true, now);
     }
 }
 
-void RelayServer::Deliver(std::vector<Delivery> deliveries) {
-    // Dropping a client that does not read tells the others, which may drop another:
-    // worked off as a queue rather than by recursion.
-    std::deque<std::vector<Delivery>> work;
-    work.push_back(std::move(deliveries));
-    while (!work.empty()) {
-        std::vector<Delivery> batch = std::move(work.front());
-        work.pop_front();
-        for (const Delivery& d : batch) {
-            Connection* c = d.to >= 1 && d.to <= kMaxClientNumber ? byNumber_[d.to] : nullptr;
-            if (c == nullptr || !c->open() || c->Enqueue(d.bytes)) {
-                continue;
+void RelayServer::Deliver(Output output, Clock::time_point now) {
+    // Dropping a client that does not read tells the others, which may drop another: what
+    // that sends is worked off after the batch in hand rather than by recursion.
+    std::vector<Outgoing> batch = std::move(output.messages);
+    std::vector<Outgoing> later;
+    while (!batch.empty()) {
+        for (Outgoing& m : batch) {
+            if (m.userList) {
+                userList_ = std::move(m.message);
             }
-            Log("client " + std::to_string(d.to) + " disconnected: output queue full (" +
-                std::to_string(c->queuedBytes()) + " bytes waiting), it is not reading");
-            byNumber_[d.to] = nullptr;
-            c->Close();
-            work.push_back(handler_.Disconnect(d.to).deliveries);
+            for (const int to : m.to) {
+                Connection* c = to >= 1 && to <= kMaxClientNumber ? byNumber_[to] : nullptr;
+                if (c == nullptr || !c->open()) {
+                    continue;
+                }
+                if (m.userList) {
+                    c->EnqueueUserList(userList_, now);
+                    continue;
+                }
+                if (c->Enqueue(m.message, now)) {
+                    continue;
+                }
+                Log("client " + std::to_string(to) + " disconnected: output queue full (" +
+                    std::to_string(c->queuedBytes()) + " bytes waiting), it is not reading" +
+                    NotLogged(c->refusalLog().held(), "refusals"));
+                byNumber_[to] = nullptr;
+                c->Close();
+                Output left;
+                handler_.Disconnect(to, left);
+                std::move(left.messages.begin(), left.messages.end(), std::back_inserter(later));
+            }
         }
+        batch = std::exchange(later, {});
     }
 }
 
 void RelayServer::Disconnect(Connection& connection, std::string_view reason, bool leave,
-                             bool flush) {
+                             bool flush, Clock::time_point now) {
     const int number = connection.number();
     if (flush) {
-        connection.Flush();  // whatever the socket takes now; a closing client gets no wait
+        connection.Flush(now);  // whatever the socket takes now; a closing client gets no wait
     }
     connection.Close();
     if (number >= 1 && number <= kMaxClientNumber && byNumber_[number] == &connection) {
         byNumber_[number] = nullptr;
     }
-    Log("client " + std::to_string(number) + " disconnected: " + std::string(reason));
+    Log("client " + std::to_string(number) + " disconnected: " + std::string(reason) +
+        NotLogged(connection.refusalLog().held(), "refusals"));
     if (leave) {
-        Deliver(handler_.Disconnect(number).deliveries);
+        Output left;
+        handler_.Disconnect(number, left);
+        Deliver(std::move(left), now);
     }
 }
 
-void RelayServer::FlushAll() {
+void RelayServer::FlushAll(Clock::time_point now) {
     for (const std::unique_ptr<Connection>& c : connections_) {
-        if (c->open() && c->hasOutput() && c->Flush() == WriteStatus::Failed) {
-            Disconnect(*c, std::string("write failed: ") + std::strerror(errno), true, false);
+        if (c->open() && c->hasOutput() && c->Flush(now) == WriteStatus::Failed) {
+            Disconnect(*c, std::string("write failed: ") + std::strerror(errno), true, false, now);
         }
     }
 }

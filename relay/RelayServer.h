@@ -42,12 +42,19 @@ class RelayServer {
     void AcceptAll(Clock::time_point now);
     void ServeInput(Connection& connection, Clock::time_point now);
     void Serve(Connection& connection, const Request& request, Clock::time_point now);
-    void Deliver(std::vector<Delivery> deliveries);
+    // Serves `request`, unless it has to wait for a client that is behind with its output:
+    // then it is held and the result is true. Clients that have stopped reading altogether
+    // are dropped on the way.
+    bool ServeOrHold(Connection& sender, const Request& request, Clock::time_point now);
+    // Whether a member of the sender's channel, the sender included, is behind.
+    bool ReachesCongestion(const Connection& sender) const;
+    void Deliver(Output output, Clock::time_point now);
     // Closes a connection. `leave` tells the handler the client is gone (not needed when
     // the handler itself let it go, as after CLOSE); `flush` first writes what the socket
     // takes of its output.
-    void Disconnect(Connection& connection, std::string_view reason, bool leave, bool flush);
-    void FlushAll();
+    void Disconnect(Connection& connection, std::string_view reason, bool leave, bool flush,
+                    Clock::time_point now);
+    void FlushAll(Clock::time_point now);
     void Sweep();
     void Log(std::string line) const;
 
@@ -57,6 +64,8 @@ class RelayServer {
     std::optional<Listener> listener_;
     std::vector<std::unique_ptr<Connection>> connections_;
     std::array<Connection*, kMaxClientNumber + 1> byNumber_{};  // not owning
+    // The latest user list sent around; queues lay it out when their turn to send it comes.
+    WireMessage userList_;
     std::vector<char> scratch_;
     Clock::time_point acceptPausedUntil_{};
 };

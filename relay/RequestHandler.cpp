@@ -1,7 +1,7 @@
 #include "relay/RequestHandler.h"
 
 #include <algorithm>
-#include <charconv>
+#include <iterator>
 
 #include "protocol/Words.h"
 
@@ -26,8 +26,7 @@ std::optional<int> Number(std::string_view word, int low, int high) {
     if (!IsDigits(word) || word.size() > 6) {
         return std::nullopt;
     }
-    int value = 0;
-    std::from_chars(word.data(), word.data() + word.size(), value);
+    const int value = ReadDecimal(word);
     if (value < low || value > high) {
         return std::nullopt;
     }
@@ -74,7 +73,19 @@ RequestHandler::RequestHandler(const RelayConfig& config, std::unique_ptr<DiceSo
       users_(config.maxClients),
       probes_(config.probeInterval, config.probeTimeout) {}
 
-std::optional<int> RequestHandler::Connect(Clock::time_point now, Outcome& out) {
+Outcome PerRecipient(Output output) {
+    Outcome outcome;
+    for (const Outgoing& m : output.messages) {
+        for (const int to : m.to) {
+            outcome.deliveries.push_back({to, m.message.For(to)});
+        }
+    }
+    outcome.closeSender = output.closeSender;
+    outcome.refusal = std::move(output.refusal);
+    return outcome;
+}
+
+std::optional<int> RequestHandler::Connect(Clock::time_point now, Output& out) {
     const std::optional<int> number = users_.Admit();
     if (number) {
         Probe(*number, out);
@@ -83,40 +94,61 @@ std::optional<int> RequestHandler::Connect(Clock::time_point now, Outcome& out) 
     return number;
 }
 
-Outcome RequestHandler::Handle(int from, const Request& request, Clock::time_point now) {
-    Outcome out;
+std::optional<int> RequestHandler::Connect(Clock::time_point now, Outcome& out) {
+    Output output;
+    const std::optional<int> number = Connect(now, output);
+    Outcome laidOut = PerRecipient(std::move(output));
+    std::move(laidOut.deliveries.begin(), laidOut.deliveries.end(),
+              std::back_inserter(out.deliveries));
+    return number;
+}
+
+void RequestHandler::Handle(int from, const Request& request, Clock::time_point now, Output& out) {
     if (!users_.active(from)) {
-        return out;
+        return;
     }
     Turn turn{from, request, now, out, users_.at(from)};
     if (request.malformed) {
         Refuse(turn, *request.malformed, request.problem);
-        return out;
+        return;
     }
     for (const Route& route : kRoutes) {
         if (route.code == request.code) {
             (this->*route.serve)(turn);
-            return out;
+            return;
         }
     }
     Refuse(turn, ResponseCode::BadCommand, "not a request");
-    return out;
+}
+
+Outcome RequestHandler::Handle(int from, const Request& request, Clock::time_point now) {
+    Output out;
+    Handle(from, request, now, out);
+    return PerRecipient(std::move(out));
+}
+
+void RequestHandler::Disconnect(int number, Output& out) {
+    Leave(number, out);
 }
 
 Outcome RequestHandler::Disconnect(int number) {
-    Outcome out;
+    Output out;
     Leave(number, out);
-    return out;
+    return PerRecipient(std::move(out));
 }
 
-Outcome RequestHandler::Tick(Clock::time_point now, std::vector<int>& silent) {
-    Outcome out;
+void RequestHandler::Tick(Clock::time_point now, std::vector<int>& silent, Output& out) {
     ProbeSchedule::Due due = probes_.Collect(now);
     for (const int n : due.probe) {
         Probe(n, out);
     }
     silent = std::move(due.silent);
-    return out;
+}
+
+Outcome RequestHandler::Tick(Clock::time_point now, std::vector<int>& silent) {
+    Output out;
+    Tick(now, silent, out);
+    return PerRecipient(std::move(out));
 }
 
 void RequestHandler::Open(Turn& turn) {
@@ -241,13 +273,14 @@ void RequestHandler::Roll(Turn& turn) {
     const std::string command = "SHOW " + std::to_string(*count) + " " + std::to_string(*sides) +
                                 " " + turn.sender.handle + " " + std::to_string(*rule) + " " +
                                 std::to_string(shownParameter);
-    for (const int to : users_.Members(turn.sender.channel)) {
-        if (turn.sender.secretDice && to != turn.from && !users_.at(to).master) {
-            continue;
-        }
-        const std::string id = request.id.empty() ? ServerId(to) : request.id;
-        turn.out.deliveries.push_back({to, writer_.Write(command, id, ContentType::Result, dice)});
+    Outgoing show{request.id.empty()
+                      ? writer_.WriteForEach(command, ContentType::Result, dice)
+                      : writer_.WriteShared(command, request.id, ContentType::Result, dice),
+                  users_.Members(turn.sender.channel)};
+    if (turn.sender.secretDice) {
+        std::erase_if(show.to, [&](int to) { return to != turn.from && !users_.at(to).master; });
     }
+    turn.out.messages.push_back(std::move(show));
 }
 
 void RequestHandler::SendMesg(Turn& turn) {
@@ -271,12 +304,9 @@ void RequestHandler::SendMesg(Turn& turn) {
             recipients.push_back(turn.from);
         }
     }
-    const std::string command = "SHOWMESG " + turn.sender.handle;
-    for (const int to : recipients) {
-        turn.out.deliveries.push_back(
-            {to,
-             writer_.Write(command, ServerId(to), turn.request.contentType, turn.request.body)});
-    }
+    turn.out.messages.push_back({writer_.WriteForEach("SHOWMESG " + turn.sender.handle,
+                                                      turn.request.contentType, turn.request.body),
+                                 std::move(recipients)});
 }
 
 void RequestHandler::GetUser(Turn& turn) {
@@ -303,7 +333,7 @@ void RequestHandler::Response(Turn& turn) {
 void RequestHandler::Answer(Turn& turn, std::string_view command, ContentType type,
                             std::string_view body) {
     const std::string id = turn.request.id.empty() ? ServerId(turn.from) : turn.request.id;
-    turn.out.deliveries.push_back({turn.from, writer_.Write(command, id, type, body)});
+    turn.out.messages.push_back({writer_.WriteShared(command, id, type, body), {turn.from}});
 }
 
 void RequestHandler::Refuse(Turn& turn, ResponseCode code, std::string_view why) {
@@ -311,25 +341,22 @@ void RequestHandler::Refuse(Turn& turn, ResponseCode code, std::string_view why)
     turn.out.refusal = ResponseLine(code) + " (" + std::string(why) + ")";
 }
 
-void RequestHandler::Probe(int number, Outcome& out) {
-    out.deliveries.push_back(
-        {number, writer_.Write("READY " + std::to_string(number), ServerId(number))});
+void RequestHandler::Probe(int number, Output& out) {
+    out.messages.push_back(
+        {writer_.WriteShared("READY " + std::to_string(number), ServerId(number)), {number}});
 }
 
-void RequestHandler::BroadcastUsers(Outcome& out) {
+void RequestHandler::BroadcastUsers(Output& out) {
     std::string body = users_.UserListBody();
     if (body == broadcastUsers_) {
         return;
     }
     broadcastUsers_ = std::move(body);
-    const std::string& list = broadcastUsers_;
-    for (const int to : users_.connected()) {
-        out.deliveries.push_back(
-            {to, writer_.Write("PUTUSER", ServerId(to), ContentType::Euc, list)});
-    }
+    out.messages.push_back({writer_.WriteForEach("PUTUSER", ContentType::Euc, broadcastUsers_),
+                            users_.connected(), true});
 }
 
-void RequestHandler::Leave(int number, Outcome& out) {
+void RequestHandler::Leave(int number, Output& out) {
     if (!users_.active(number)) {
         return;
     }

@@ -21,12 +21,31 @@ struct Delivery {
     std::string bytes;
 };
 
-// What serving one request (or one event) produced.
+// What serving one request (or one event) produced, each message once per recipient.
 struct Outcome {
     std::vector<Delivery> deliveries;  // in the order they must be sent
     bool closeSender = false;          // the sender asked to be disconnected (CLOSE)
     std::string refusal;               // set when the request was refused: the answer and why
 };
+
+// One message with everyone who gets it.
+struct Outgoing {
+    WireMessage message;
+    std::vector<int> to;  // in the order they must be sent
+    // A user list: it stands for the state at the time it was sent, so a later one may
+    // take its place where it has not gone out yet.
+    bool userList = false;
+};
+
+// The same as Outcome, with each message laid out once for all its recipients.
+struct Output {
+    std::vector<Outgoing> messages;  // in the order they must be sent
+    bool closeSender = false;
+    std::string refusal;
+};
+
+// Output laid out per recipient, in the order the messages must be sent.
+Outcome PerRecipient(Output output);
 
 // The relay's logic, free of sockets and clocks: requests and connection events in,
 // addressed messages out. The server feeds it and delivers what it returns.
@@ -36,17 +55,21 @@ class RequestHandler {
 
     // Admits a new connection: its number, with the first probe "READY <n>" in `out`;
     // nothing when the relay is full.
+    std::optional<int> Connect(Clock::time_point now, Output& out);
     std::optional<int> Connect(Clock::time_point now, Outcome& out);
 
     // Serves one request from client `from`.
+    void Handle(int from, const Request& request, Clock::time_point now, Output& out);
     Outcome Handle(int from, const Request& request, Clock::time_point now);
 
     // A connection is gone, whatever the reason; the others learn of it when it changes
     // the user list.
+    void Disconnect(int number, Output& out);
     Outcome Disconnect(int number);
 
     // Sends the probes that are due. Clients whose probe went unanswered are put in `silent`;
     // the caller drops them (and calls Disconnect).
+    void Tick(Clock::time_point now, std::vector<int>& silent, Output& out);
     Outcome Tick(Clock::time_point now, std::vector<int>& silent);
     std::optional<Clock::time_point> NextDeadline() const { return probes_.NextDeadline(); }
 
@@ -57,7 +80,7 @@ class RequestHandler {
         int from;
         const Request& request;
         Clock::time_point now;
-        Outcome& out;
+        Output& out;
         ClientRecord& sender;
     };
     using Serve = void (RequestHandler::*)(Turn&);
@@ -82,9 +105,9 @@ class RequestHandler {
     void Answer(Turn& turn, std::string_view command, ContentType type = {},
                 std::string_view body = {});
     void Refuse(Turn& turn, ResponseCode code, std::string_view why);
-    void Probe(int number, Outcome& out);
-    void BroadcastUsers(Outcome& out);
-    void Leave(int number, Outcome& out);
+    void Probe(int number, Output& out);
+    void BroadcastUsers(Output& out);
+    void Leave(int number, Output& out);
 
     MessageWriter writer_;
     std::unique_ptr<DiceSource> dice_;

@@ -1,7 +1,6 @@
 #include "relay/RequestReader.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 
 #include "protocol/Words.h"
@@ -24,8 +23,7 @@ std::optional<std::size_t> BodyLength(std::string_view word) {
         !std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;
     }
-    std::size_t value = 0;
-    std::from_chars(word.data(), word.data() + word.size(), value);
+    const auto value = static_cast<std::size_t>(ReadDecimal(word));
     if (value > kMaxRequestBodyBytes) {
         return std::nullopt;
     }

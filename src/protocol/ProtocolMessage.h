@@ -24,6 +24,8 @@ class LocalEndpoint {
 inline constexpr std::string_view kProtocolVersion = "0.2";
 // Header lines, request line and ID line must stay below this many bytes together.
 inline constexpr std::size_t kHeaderAreaSize = kLineFieldSize;
+// The most of one message's body a client takes in; a longer announced length is cut.
+inline constexpr std::size_t kMaxReceivedBody = 4096;
 
 // Which field an in-place conversion works on.
 enum class MessageField { Body = 0, CommandLine = 1 };
