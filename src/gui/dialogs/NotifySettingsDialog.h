@@ -38,6 +38,8 @@ class CNotifySettingsDialog : public CTesselDialog {
   private:
     void Browse();
     void Test();
+    void ReadFields();
+    void LeaveSoundField();
 
     PlaySound playSound_;
     QLineEdit* notifyEdits_[4];

@@ -98,6 +98,29 @@ void FillDestinationList(QComboBox* list, const QStringList& handles, const QStr
     list->setCurrentIndex(list->findText(destination, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
+void CheckRadioIndex(std::initializer_list<QRadioButton*> group, int index) {
+    int position = 0;
+    for (QRadioButton* button : group) {
+        // An exclusive button cannot be unchecked directly; "none checked" must be possible.
+        const bool exclusive = button->autoExclusive();
+        button->setAutoExclusive(false);
+        button->setChecked(position == index);
+        button->setAutoExclusive(exclusive);
+        ++position;
+    }
+}
+
+int CheckedRadioIndex(std::initializer_list<QRadioButton*> group) {
+    int position = 0;
+    for (const QRadioButton* button : group) {
+        if (button->isChecked()) {
+            return position;
+        }
+        ++position;
+    }
+    return -1;
+}
+
 QString WithWavExtension(const QString& name) {
     if (name.contains(QStringLiteral(".wav"))) {
         return name;

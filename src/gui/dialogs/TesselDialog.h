@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 
 #include "gui/dialogs/DialogUnits.h"
@@ -108,6 +109,11 @@ QStringList DestinationEntries(const QStringList& handles);
 // Fills a destination list and selects `destination` when it is there (nothing selected
 // otherwise).
 void FillDestinationList(QComboBox* list, const QStringList& handles, const QString& destination);
+
+// A radio group bound to an index: button `index` checked, none when the index is outside the
+// group; and back, -1 when none is checked.
+void CheckRadioIndex(std::initializer_list<QRadioButton*> group, int index);
+int CheckedRadioIndex(std::initializer_list<QRadioButton*> group);
 
 // The ".wav" rule of the sound fields: a name that contains ".wav" nowhere gets it appended.
 QString WithWavExtension(const QString& name);
