@@ -99,6 +99,7 @@ void FillDestinationList(QComboBox* list, const QStringList& handles, const QStr
 }
 
 void CheckRadioIndex(std::initializer_list<QRadioButton*> group, int index) {
+    const bool inGroup = index >= 0 && static_cast<std::size_t>(index) < group.size();
     int position = 0;
     for (QRadioButton* button : group) {
         // An exclusive button cannot be unchecked directly; "none checked" must be possible.
@@ -106,6 +107,11 @@ void CheckRadioIndex(std::initializer_list<QRadioButton*> group, int index) {
         button->setAutoExclusive(false);
         button->setChecked(position == index);
         button->setAutoExclusive(exclusive);
+        // A group is one Tab stop: the checked button, or the first when none is.
+        const bool tabStop = inGroup ? position == index : position == 0;
+        const int policy = button->focusPolicy();
+        button->setFocusPolicy(static_cast<Qt::FocusPolicy>(tabStop ? (policy | Qt::TabFocus)
+                                                                    : (policy & ~Qt::TabFocus)));
         ++position;
     }
 }
