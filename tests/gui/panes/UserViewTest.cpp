@@ -1,0 +1,139 @@
+#include <QSignalSpy>
+#include <QTest>
+
+#include "connection/ConnectionState.h"
+#include "gui/panes/PaneStyle.h"
+#include "gui/panes/PaneTestSupport.h"
+#include "gui/panes/TesselUserView.h"
+
+using namespace tessel;
+using namespace tessel::gui;
+
+namespace {
+
+UserEntry User(std::string_view handle, std::string_view channel, std::uint8_t attribute = 0) {
+    UserEntry entry;
+    entry.handle.assign(handle);
+    entry.channel.assign(channel);
+    entry.address.assign(std::string(handle) + ".example");
+    entry.attribute = attribute;
+    return entry;
+}
+
+// Rows in table order: two in the own channel, two elsewhere (one without a handle), two in
+// no channel.
+UserTable::Rows SampleTable() {
+    UserTable::Rows rows{};
+    rows[0] = User("alice", "dice");
+    rows[1] = User("bob", "NoJoin");
+    rows[2] = User("carol", "other");
+    rows[3] = User("dave", "dice", 3);
+    rows[4] = User("", "other");
+    rows[5] = User("eve", "NoJoin", 2);
+    return rows;
+}
+
+}  // namespace
+
+class UserViewTest : public QObject {
+    Q_OBJECT
+
+    struct Pane {
+        test::TempSettings files;
+        UserTable users;
+        CTesselUserView view{files.settings, users};
+        QStringList Column(int column) const {
+            QStringList texts;
+            for (int i = 0; i < view.topLevelItemCount(); ++i) {
+                texts << view.topLevelItem(i)->text(column);
+            }
+            return texts;
+        }
+    };
+
+  private slots:
+    void cleanup() { ResetConnectionState(); }
+
+    void rowsFollowThePassOrderOfTheScope_data() {
+        QTest::addColumn<int>("scope");
+        QTest::addColumn<QString>("ownChannel");
+        QTest::addColumn<QStringList>("handles");
+        QTest::newRow("own channel only") << 0 << "dice" << QStringList{"dave", "alice"};
+        QTest::newRow("everybody")
+            << 1 << "dice" << QStringList{"dave", "alice", "", "carol", "eve", "bob"};
+        QTest::newRow("own channel, none entered") << 0 << "" << QStringList{};
+        QTest::newRow("everybody, own channel NoJoin")
+            << 1 << "NoJoin" << QStringList{"", "dave", "carol", "alice"};
+    }
+    void rowsFollowThePassOrderOfTheScope() {
+        QFETCH(int, scope);
+        QFETCH(QString, ownChannel);
+        QFETCH(QStringList, handles);
+        Pane pane;
+        pane.files.settings.SetInt(SettingKey::userview, scope);
+        SetCurrentChannel(ownChannel.toStdString());
+        pane.users.Replace(SampleTable());
+        pane.view.Refresh();
+        QCOMPARE(pane.Column(0), handles);
+    }
+
+    void columnsShowMasterMarkChannelAndAddress() {
+        Pane pane;
+        pane.files.settings.SetInt(SettingKey::userview, 1);
+        SetCurrentChannel("dice");
+        pane.users.Replace(SampleTable());
+        pane.view.Refresh();
+        QCOMPARE(pane.Column(1), (QStringList{"M", "", "", "", "", ""}));
+        QCOMPARE(pane.Column(2),
+                 (QStringList{"dice", "dice", "other", "other", "NoJoin", "NoJoin"}));
+        QCOMPARE(pane.Column(3).front(), QString("dave.example"));
+        const QTreeWidgetItem* header = pane.view.headerItem();
+        QCOMPARE(header->text(0) + header->text(1) + header->text(2) + header->text(3),
+                 QString::fromUtf8("名前属性チャネルアドレス"));
+        QCOMPARE(pane.view.columnWidth(3), 120);
+    }
+
+    void aChangeOfScopeShowsAtTheNextUpdateAndClearEmptiesTheList() {
+        Pane pane;
+        SetCurrentChannel("dice");
+        pane.users.Replace(SampleTable());
+        pane.view.Refresh();
+        pane.files.settings.SetInt(SettingKey::userview, 1);
+        QCOMPARE(pane.view.topLevelItemCount(), 2);
+        pane.view.Refresh();
+        QCOMPARE(pane.view.topLevelItemCount(), 6);
+        pane.view.Clear();
+        QCOMPARE(pane.view.topLevelItemCount(), 0);
+    }
+
+    void coloursComeFromTheSettings() {
+        test::TempSettings files;
+        files.settings.SetInt(SettingKey::usercolor, 0x0000FF);
+        files.settings.SetInt(SettingKey::userbkcolor, 0x203040);
+        UserTable users;
+        CTesselUserView view(files.settings, users);
+        QCOMPARE(view.palette().color(QPalette::Text), QColor(255, 0, 0));
+        QCOMPARE(view.palette().color(QPalette::Base), QColor(0x40, 0x30, 0x20));
+    }
+
+    void aDraggedBarMeasuresTheMemoProportion() {
+        Pane pane;
+        std::optional<QSize> client;
+        pane.view.SetFrameClientProbe([&] { return client; });
+        QSignalSpy measured(&pane.view, &CTesselUserView::memoProportionMeasured);
+        pane.view.show();
+        pane.view.resize(200, 300);  // layout not ready: nothing
+        client = QSize(800, 640);
+        pane.view.resize(200, 310);  // the frame's first size: remembered only
+        QCOMPARE(measured.count(), 0);
+        pane.view.resize(200, 480);  // same frame size: a bar moved
+        QCOMPARE(measured.count(), 1);
+        QCOMPARE(measured.at(0).at(0).toInt(), (640 - 480) * 640 / 640);
+        client = QSize(900, 700);
+        pane.view.resize(200, 500);  // the frame itself was resized
+        QCOMPARE(measured.count(), 1);
+    }
+};
+
+QTEST_MAIN(UserViewTest)
+#include "UserViewTest.moc"
