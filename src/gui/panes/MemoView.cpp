@@ -47,6 +47,9 @@ CMemoView::CMemoView(const Settings& settings, QWidget* parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memoDirectory_ = FromShiftJis(settings.GetString(SettingKey::memofiledir));
+    if (!memoDirectory_.isEmpty() && !memoDirectory_.endsWith(QLatin1Char('/'))) {
+        memoDirectory_ += QLatin1Char('/');  // a hand-edited directory without its separator
+    }
     ApplySettings();
 }
 

@@ -42,17 +42,4 @@ QPalette PanePalette(QPalette palette, const QColor& text, const QColor& backgro
     return palette;
 }
 
-std::optional<QSize> SplitterBarWatch::PaneResized() {
-    if (!probe_) {
-        return std::nullopt;
-    }
-    const std::optional<QSize> client = probe_();
-    if (!client || client->isEmpty()) {
-        return std::nullopt;
-    }
-    const bool barMoved = *client == lastSeen_;
-    lastSeen_ = *client;
-    return barMoved ? client : std::nullopt;
-}
-
 }  // namespace tessel::gui

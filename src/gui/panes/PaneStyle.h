@@ -3,11 +3,8 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
-#include <QSize>
 
 #include <cstdint>
-#include <functional>
-#include <optional>
 
 #include "frame/Settings.h"
 
@@ -28,22 +25,5 @@ int TenthsOfPoint(const QFont& font);
 // `palette` with the text and background of an editable or list pane (the text, base and
 // window roles in every colour group, so an inactive window keeps its colours).
 QPalette PanePalette(QPalette palette, const QColor& text, const QColor& background);
-
-// What the panes that measure a dragged splitter bar need from the main frame: its client
-// size while the layout is settled, nothing before it is ready or while it is minimised.
-using FrameClientProbe = std::function<std::optional<QSize>()>;
-
-// The proportion tracking rule: a pane's resize while the frame's client area kept its size
-// means a splitter bar moved; a resize of the frame itself only moves the reference.
-class SplitterBarWatch {
-  public:
-    void SetProbe(FrameClientProbe probe) { probe_ = std::move(probe); }
-    // Called from the pane's resize; the frame's client size when a bar was dragged.
-    std::optional<QSize> PaneResized();
-
-  private:
-    FrameClientProbe probe_;
-    QSize lastSeen_;
-};
 
 }  // namespace tessel::gui

@@ -67,12 +67,6 @@ CTesselDispView::CTesselDispView(const Settings& settings, DisplayDrain& drain, 
     cursor.insertText(QStringLiteral("\n"), runFormats_[0]);
 }
 
-void CTesselDispView::DisplayTextPosted() {
-    if (!wakePending_.exchange(true)) {
-        QMetaObject::invokeMethod(this, &CTesselDispView::DrainDisplayQueue, Qt::QueuedConnection);
-    }
-}
-
 void CTesselDispView::SetColours(const DisplayColours& colours) {
     colours_ = colours;
     setPalette(
@@ -107,7 +101,6 @@ void CTesselDispView::AppendRun(ColourMarker slot, std::string_view bytes) {
 }
 
 void CTesselDispView::DrainDisplayQueue() {
-    wakePending_.store(false);
     turnScheduled_ = false;
 
     // A reader who has selected text keeps the selection and the place they scrolled to.

@@ -7,7 +7,6 @@
 #include <QTextEdit>
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 
 #include "frame/Settings.h"
@@ -40,10 +39,6 @@ class CTesselDispView : public QTextEdit {
 
     // Colours and font are read from `settings` now; `drain` must outlive the pane.
     CTesselDispView(const Settings& settings, DisplayDrain& drain, QWidget* parent = nullptr);
-
-    // Any thread: items are waiting. Wakes the GUI thread once, however many items are
-    // posted before it gets to them.
-    void DisplayTextPosted();
 
     // Where keys typed into this pane go (the input pane).
     void SetKeyTarget(QWidget* target) { keyTarget_ = target; }
@@ -80,7 +75,6 @@ class CTesselDispView : public QTextEdit {
     DisplayColours colours_;
     std::array<QTextCharFormat, 4> runFormats_;
     QFont displayFont_;
-    std::atomic<bool> wakePending_{false};
     bool turnScheduled_ = false;
 };
 

@@ -243,15 +243,6 @@ void CTesselInputView::mouseReleaseEvent(QMouseEvent* event) {
     MarkCaretUnsent();
 }
 
-void CTesselInputView::resizeEvent(QResizeEvent* event) {
-    QPlainTextEdit::resizeEvent(event);
-    if (const std::optional<QSize> client = barWatch_.PaneResized()) {
-        const int w = client->width();
-        const int h = client->height();
-        emit proportionsMeasured((w - width()) * 640 / w, height() * 640 / h);
-    }
-}
-
 void CTesselInputView::focusInEvent(QFocusEvent* event) {
     QPlainTextEdit::focusInEvent(event);
     emit inputFocusChanged(true);

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -50,18 +49,12 @@ class CTesselInputView : public QPlainTextEdit {
     // Colours and font again from the settings.
     void ApplySettings();
 
-    // The main frame's client size while its layout is settled (see SplitterBarWatch).
-    void SetFrameClientProbe(FrameClientProbe probe) { barWatch_.SetProbe(std::move(probe)); }
-
     // Tests run with shorter waits.
     void SetSendTiming(std::chrono::milliseconds giveUp, std::chrono::milliseconds pause);
 
   signals:
     // A Japanese message for the status bar: a line that was refused or dropped.
     void statusMessage(const QString& text);
-    // A splitter bar next to the pane was dragged: the new proportions in 1/640 of the
-    // frame's client area (left column width from the right, input row height).
-    void proportionsMeasured(int propotionX, int propotionY);
     // Keyboard focus came (true) or went (false), for the focus toggle between panes.
     void inputFocusChanged(bool hasFocus);
 
@@ -70,7 +63,6 @@ class CTesselInputView : public QPlainTextEdit {
     void inputMethodEvent(QInputMethodEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
@@ -92,7 +84,6 @@ class CTesselInputView : public QPlainTextEdit {
     // at it, so a paste there still finds its first line.
     QTextCursor firstUnsent_;
     bool selfEdit_ = false;
-    SplitterBarWatch barWatch_;
 };
 
 }  // namespace tessel::gui

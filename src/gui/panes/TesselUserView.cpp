@@ -100,12 +100,4 @@ void CTesselUserView::Clear() {
     clear();
 }
 
-void CTesselUserView::resizeEvent(QResizeEvent* event) {
-    QTreeWidget::resizeEvent(event);
-    if (const std::optional<QSize> client = barWatch_.PaneResized()) {
-        const int h = client->height();
-        emit memoProportionMeasured((h - height()) * 640 / h);
-    }
-}
-
 }  // namespace tessel::gui

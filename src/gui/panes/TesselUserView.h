@@ -35,22 +35,12 @@ class CTesselUserView : public QTreeWidget {
   public:
     void SetColours(std::int32_t text, std::int32_t background);
     void ApplySettings();
-    void SetFrameClientProbe(FrameClientProbe probe) { barWatch_.SetProbe(std::move(probe)); }
-
-  signals:
-    // The bar between the user list and the memo was dragged: the memo's share of the
-    // frame's client height in 1/640.
-    void memoProportionMeasured(int propotionMemo);
-
-  protected:
-    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void AddRow(const UserEntry& row);
 
     const Settings& settings_;
     const UserTable& users_;
-    SplitterBarWatch barWatch_;
 };
 
 }  // namespace tessel::gui

@@ -24,11 +24,13 @@ constexpr std::int32_t kSystem = 0x333333;
 constexpr std::int32_t kDice = 0x444444;
 constexpr std::int32_t kBackground = 0x556677;
 
-// Wakes the pane as the GUI front end does.
+// Wakes the pane as the GUI front end does: a queued call from whichever thread posted.
 class WakePane : public FrontEnd {
   public:
     CTesselDispView* pane = nullptr;
-    void DisplayTextPosted() override { pane->DisplayTextPosted(); }
+    void DisplayTextPosted() override {
+        QMetaObject::invokeMethod(pane, &CTesselDispView::DrainDisplayQueue, Qt::QueuedConnection);
+    }
     void HostConnected() override {}
     void UserListRefresh() override {}
     void UserListClear() override {}

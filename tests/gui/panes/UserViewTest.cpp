@@ -1,4 +1,3 @@
-#include <QSignalSpy>
 #include <QTest>
 
 #include "connection/ConnectionState.h"
@@ -114,24 +113,6 @@ class UserViewTest : public QObject {
         CTesselUserView view(files.settings, users);
         QCOMPARE(view.palette().color(QPalette::Text), QColor(255, 0, 0));
         QCOMPARE(view.palette().color(QPalette::Base), QColor(0x40, 0x30, 0x20));
-    }
-
-    void aDraggedBarMeasuresTheMemoProportion() {
-        Pane pane;
-        std::optional<QSize> client;
-        pane.view.SetFrameClientProbe([&] { return client; });
-        QSignalSpy measured(&pane.view, &CTesselUserView::memoProportionMeasured);
-        pane.view.show();
-        pane.view.resize(200, 300);  // layout not ready: nothing
-        client = QSize(800, 640);
-        pane.view.resize(200, 310);  // the frame's first size: remembered only
-        QCOMPARE(measured.count(), 0);
-        pane.view.resize(200, 480);  // same frame size: a bar moved
-        QCOMPARE(measured.count(), 1);
-        QCOMPARE(measured.at(0).at(0).toInt(), (640 - 480) * 640 / 640);
-        client = QSize(900, 700);
-        pane.view.resize(200, 500);  // the frame itself was resized
-        QCOMPARE(measured.count(), 1);
     }
 };
 
