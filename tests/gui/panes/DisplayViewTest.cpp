@@ -4,7 +4,6 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
-#include <fstream>
 #include <thread>
 
 #include "gui/panes/PaneStyle.h"
@@ -45,12 +44,11 @@ struct Run {
 };
 
 DisplayItem Item(DisplayKind kind, std::string name, std::string text, int systemName = 0) {
-    DisplayItem item;
-    item.kind = kind;
-    item.name = std::move(name);
-    item.text = std::move(text);
-    item.systemName = systemName;
-    return item;
+    return {.name = std::move(name),
+            .text = std::move(text),
+            .kind = kind,
+            .systemName = systemName,
+            .rollInfo = {}};
 }
 
 }  // namespace

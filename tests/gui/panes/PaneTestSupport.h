@@ -20,41 +20,34 @@ struct TempSettings {
     Settings settings = *Settings::Open(dir.path());
 };
 
-// What reaches the connection thread through the mailbox, in order.
-class RecordingRequests : public RequestHandler {
+// The command texts that reach the connection thread through the mailbox, in order.
+class RecordingRequests : public RequestHandler, public MessageHandler {
   public:
-    void SendOpen(std::string_view handle) override { Add("OPEN " + std::string(handle)); }
-    void SendJoin(std::string_view channel) override { Add("JOIN " + std::string(channel)); }
-    void SendCommand(std::string_view text) override { Add(std::string(text)); }
-    void SendData(std::string_view) override {}
-
+    void SendCommand(std::string_view text) override {
+        std::lock_guard guard(lock_);
+        commands_.emplace_back(text);
+    }
     std::vector<std::string> Commands() const {
         std::lock_guard guard(lock_);
         return commands_;
     }
+    void SendOpen(std::string_view) override {}
+    void SendJoin(std::string_view) override {}
+    void SendData(std::string_view) override {}
+    void OnMessage(ProtocolMessage&) override {}
 
   private:
-    void Add(std::string text) {
-        std::lock_guard guard(lock_);
-        commands_.push_back(std::move(text));
-    }
     mutable std::mutex lock_;
     std::vector<std::string> commands_;
-};
-
-class IgnoreMessages : public MessageHandler {
-  public:
-    void OnMessage(ProtocolMessage&) override {}
 };
 
 // A running connection thread, never connected, recording the commands handed to it.
 struct RecordingConnection {
     explicit RecordingConnection(const Settings& settings) : thread(display, frontEnd, &settings) {
-        thread.Start(messages, requests);
+        thread.Start(requests, requests);
     }
     FrontEndRecorder frontEnd;
     DisplayQueue display{frontEnd};
-    IgnoreMessages messages;
     RecordingRequests requests;
     CConnectOnThread thread;
 };
