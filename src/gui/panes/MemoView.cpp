@@ -2,10 +2,10 @@
 
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include "gui/panes/PaneStyle.h"
+#include "gui/panes/PaneText.h"
 #include "gui/platform/TextCodec.h"
 
 namespace tessel::gui {
@@ -103,11 +103,11 @@ bool CMemoView::LoadFrom(const QString& path) {
 
 bool CMemoView::SaveTo(const QString& path) {
     const QString text = WithCrLf(toPlainText());
-    const std::optional<std::string> bytes = ToShiftJis(text);
+    const std::optional<std::string> bytes = TypedTextToShiftJis(text);
     if (!bytes) {
         dialogs_.warn(
             QStringLiteral("「%1」はシフトJISで表せない文字のため、メモを保存できませんでした。")
-                .arg(FirstUnencodable(text)));
+                .arg(FirstUntypable(text)));
         return false;
     }
     // The old file stays whole until the new text is completely on disk.

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "gui/platform/TextCodec.h"
+#include "gui/panes/PaneText.h"
 #include "views/DisplayLine.h"
 
 namespace tessel::gui {
@@ -54,7 +54,7 @@ void CTesselInputView::ApplySettings() {
 }
 
 std::string CTesselInputView::CaretLineText() const {
-    const std::optional<std::string> bytes = ToShiftJis(textCursor().block().text());
+    const std::optional<std::string> bytes = TypedTextToShiftJis(textCursor().block().text());
     if (!bytes) {
         return {};
     }
@@ -87,11 +87,11 @@ void CTesselInputView::MarkCaretUnsent() {
 }
 
 bool CTesselInputView::SendLine(const QString& line) {
-    const std::optional<std::string> bytes = ToShiftJis(line);
+    const std::optional<std::string> bytes = TypedTextToShiftJis(line);
     if (!bytes) {
         emit statusMessage(
             QStringLiteral("「%1」はシフトJISで表せない文字のため、この行は送信しませんでした。")
-                .arg(FirstUnencodable(line)));
+                .arg(FirstUntypable(line)));
         return true;
     }
     std::string_view text = *bytes;
