@@ -81,11 +81,11 @@ void CTesselDispView::SetColours(const DisplayColours& colours) {
 void CTesselDispView::SetDisplayFont(const QFont& font) {
     displayFont_ = font;
     // Runs carry the font they were shown in, so only new text takes the new one; the
-    // document's default only sizes the empty line at the end.
+    // pane's own font only sizes the empty line at the end.
     for (QTextCharFormat& format : runFormats_) {
         format.setFont(font, QTextCharFormat::FontPropertiesAll);
     }
-    document()->setDefaultFont(font);
+    setFont(font);
 }
 
 void CTesselDispView::ApplySettings() {
