@@ -24,6 +24,9 @@ namespace {
 // application.
 const QString kMessageTitle = QStringLiteral("tessel");
 
+// Labels are never made smaller than this to fit their box.
+constexpr double kSmallestLabelPoints = 7.0;
+
 // Windows sorts a sorted list without regard to case; equal entries keep their order.
 void SortEntries(QStringList& entries) {
     std::stable_sort(entries.begin(), entries.end(), [](const QString& a, const QString& b) {
@@ -167,9 +170,51 @@ void CTesselDialog::SetInitialFocus() {
     focusNextPrevChild(true);
 }
 
+void CTesselDialog::FitStaticTexts() {
+    // The templates were measured with one Windows face; the face that stands in for it here
+    // may draw a label wider than its template box. A label then takes free room to its right
+    // (never over another control), and only when that is not enough a slightly smaller size,
+    // so no text is cut off.
+    const QList<QWidget*> siblings = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    const int rightEdge = width() - units_.X(4);
+    for (QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (label->text().isEmpty()) {
+            continue;
+        }
+        // One pixel more than the advance: the last glyph's ink may reach past it.
+        const auto textWidth = [label](const QFont& font) {
+            return QFontMetrics(font).horizontalAdvance(label->text()) + 1;
+        };
+        QRect box = label->geometry();
+        if (textWidth(label->font()) <= box.width()) {
+            continue;
+        }
+        int limit = rightEdge;
+        for (const QWidget* other : siblings) {
+            const QRect g = other->geometry();
+            if (other != label && !other->isWindow() &&
+                qobject_cast<const QGroupBox*>(other) == nullptr && g.left() >= box.right() &&
+                g.top() <= box.bottom() && g.bottom() >= box.top()) {
+                limit = std::min(limit, g.left() - 1);
+            }
+        }
+        box.setWidth(std::max(box.width(), std::min(textWidth(label->font()), limit - box.left())));
+        label->setGeometry(box);
+        QFont smaller = label->font();
+        while (textWidth(smaller) > box.width() && smaller.pointSizeF() > kSmallestLabelPoints) {
+            smaller.setPointSizeF(smaller.pointSizeF() - 0.5);
+        }
+        label->setFont(smaller);
+    }
+}
+
 void CTesselDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
+        if (!fitted_) {
+            FitStaticTexts();
+            fitted_ = true;
+        }
         ToControls();
         SetInitialFocus();
     }

@@ -93,7 +93,10 @@ class CTesselDialog : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    void FitStaticTexts();
+
     DialogUnits units_;
+    bool fitted_ = false;
 };
 
 // The text of the range message.

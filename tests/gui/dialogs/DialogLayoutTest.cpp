@@ -263,6 +263,13 @@ class DialogLayoutTest : public QObject {
         }
         QCOMPARE(order.join(u'|'), expected.tabOrder.join(u'|'));
 
+        // No label is cut off, whatever face stands in for the template's.
+        for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                     qPrintable(label->text()));
+            QVERIFY(dialog->rect().contains(label->geometry()));
+        }
+
         const QRect& first = expected.firstControl;
         QCOMPARE(chain.front()->geometry(),
                  dialog->Units().Rect(first.x(), first.y(), first.width(), first.height()));
