@@ -1,0 +1,77 @@
+#include "gui/app/TesselApp.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "gui/app/TesselDoc.h"
+#include "gui/frame/MainFrame.h"
+#include "gui/panes/TesselInputView.h"
+#include "gui/platform/FontSubstitution.h"
+
+#ifndef TESSEL_VERSION
+#define TESSEL_VERSION "0.0.0"
+#endif
+
+namespace tessel::gui {
+
+CTesselApp::CTesselApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("tessel"));
+    setApplicationVersion(QStringLiteral(TESSEL_VERSION));
+    setDesktopFileName(QStringLiteral("tessel"));
+    InstallDefaultFontSubstitutions();
+}
+
+CTesselApp::~CTesselApp() {
+    doc_.reset();
+    frame_.reset();
+}
+
+bool CTesselApp::InitInstance() {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "tessel: chat client for tabletop dice servers. Settings, tessel.key and logs are "
+        "kept in the working directory."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("a text file to put into the input pane"));
+    parser.process(*this);
+
+    settings_ = Settings::Open(QFile::encodeName(QDir::currentPath()).toStdString());
+    if (!settings_) {
+        std::fprintf(stderr, "tessel: cannot use tessel.ini in the working directory\n");
+        return false;
+    }
+
+    frame_ = std::make_unique<CMainFrame>(*settings_);
+    // The connect dialog opens inside Create, before the window is first shown.
+    if (!frame_->Create()) {
+        std::fprintf(stderr, "tessel: cannot create the main window\n");
+        return false;
+    }
+    doc_ = std::make_unique<CTesselDoc>(*frame_->InputView());
+    const QStringList files = parser.positionalArguments();
+    if (!files.isEmpty()) {
+        QString error;
+        if (!doc_->OnOpenDocument(files.front(), &error)) {
+            std::fprintf(stderr, "tessel: cannot read %s: %s\n",
+                         QFile::encodeName(files.front()).constData(),
+                         error.toLocal8Bit().constData());
+        }
+    } else {
+        doc_->OnNewDocument();
+    }
+
+    // Shown normally, whatever state the program was started in.
+    frame_->showNormal();
+    frame_->raise();
+    frame_->activateWindow();
+    frame_->InputView()->setFocus(Qt::ActiveWindowFocusReason);
+    return true;
+}
+
+}  // namespace tessel::gui

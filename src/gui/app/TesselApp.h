@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QApplication>
+
+#include <memory>
+#include <optional>
+
+#include "frame/Settings.h"
+
+namespace tessel::gui {
+
+class CMainFrame;
+class CTesselDoc;
+
+// The application: settings in tessel.ini of the working directory, the main window with its
+// document, the connect dialog before the window is first shown, and the version box.
+class CTesselApp : public QApplication {
+    Q_OBJECT
+
+  public:
+    CTesselApp(int& argc, char** argv);
+    ~CTesselApp() override;
+
+    // Settings, main frame, document from the command line, connect dialog, then the window
+    // shown normally with the focus in the input pane. False: the program ends (the reason
+    // was written to standard error).
+    bool InitInstance();
+
+    CMainFrame* MainFrame() const { return frame_.get(); }
+    CTesselDoc* Document() const { return doc_.get(); }
+
+  private:
+    std::optional<Settings> settings_;
+    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<CTesselDoc> doc_;
+};
+
+}  // namespace tessel::gui

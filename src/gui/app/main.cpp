@@ -1,0 +1,9 @@
+#include "gui/app/TesselApp.h"
+
+int main(int argc, char** argv) {
+    tessel::gui::CTesselApp app(argc, argv);
+    if (!app.InitInstance()) {
+        return 1;
+    }
+    return app.exec();
+}

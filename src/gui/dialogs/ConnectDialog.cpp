@@ -1,0 +1,51 @@
+#include "gui/dialogs/ConnectDialog.h"
+
+#include <QLineEdit>
+
+namespace tessel::gui {
+namespace {
+
+constexpr int kPortMinimum = 0;
+constexpr int kPortMaximum = 65535;
+
+}  // namespace
+
+CConnectDialog::CConnectDialog(QWidget* parent)
+    : CTesselDialog(QStringLiteral("ホストへの接続"), 187, 145, parent) {
+    AddOkButton(QStringLiteral("OK"), 7, 124, 50, 14);
+    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 124, 50, 14);
+    AddStatic(QStringLiteral("ホストのIPアドレス、ポートを入力して下さい"), 7, 7, 125, 8);
+    AddStatic(QStringLiteral("IPアドレス   :"), 7, 28, 38, 8);
+    AddStatic(QStringLiteral("ポート    :"), 7, 49, 29, 8);
+    hostEdit_ = AddEdit(59, 22, 121, 14);
+    portEdit_ = AddEdit(59, 43, 40, 14);
+    AddStatic(QStringLiteral("ハンドル   :"), 7, 82, 33, 8);
+    AddStatic(QStringLiteral("チャネル  :"), 7, 106, 32, 8);
+    handleEdit_ = AddEdit(59, 76, 112, 14);
+    channelEdit_ = AddEdit(59, 100, 112, 14);
+}
+
+void CConnectDialog::ToControls() {
+    hostEdit_->setText(m_host);
+    portEdit_->setText(QString::number(m_port));
+    handleEdit_->setText(m_handle);
+    channelEdit_->setText(m_channel);
+}
+
+bool CConnectDialog::FromControls() {
+    const std::optional<int> port = ReadInteger(portEdit_, kPortMinimum, kPortMaximum);
+    if (!port) {
+        return false;
+    }
+    m_host = hostEdit_->text();
+    m_port = *port;
+    m_handle = handleEdit_->text();
+    m_channel = channelEdit_->text();
+    return true;
+}
+
+void CConnectDialog::SetInitialFocus() {
+    FocusAndSelect(hostEdit_);
+}
+
+}  // namespace tessel::gui

@@ -1,0 +1,48 @@
+#include "gui/dialogs/FontSettingsDialog.h"
+
+#include <QFontInfo>
+#include <QPushButton>
+
+#include <cmath>
+
+namespace tessel::gui {
+
+int FontSizeTenths(const QFont& font) {
+    double points = font.pointSizeF();
+    if (points <= 0) {
+        // A pixel-sized font: its size as the screen shows it.
+        points = QFontInfo(font).pointSizeF();
+    }
+    return static_cast<int>(std::lround(points * 10.0));
+}
+
+CFontSettingsDialog::CFontSettingsDialog(QWidget* parent)
+    : CTesselDialog(QStringLiteral("フォントの設定"), 187, 61, parent) {
+    AddOkButton(QStringLiteral("OK"), 7, 40, 50, 14);
+    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 40, 50, 14);
+    displayButton_ = AddButton(QStringLiteral("ディスプレイ"), 7, 7, 50, 14);
+    inputButton_ = AddButton(QStringLiteral("インプット"), 68, 7, 50, 14);
+    memoButton_ = AddButton(QStringLiteral("メモ"), 130, 7, 50, 14);
+
+    connect(displayButton_, &QPushButton::clicked, this,
+            [this] { Pick(m_dispFont, m_dispFontSize, m_dispFontName); });
+    connect(inputButton_, &QPushButton::clicked, this,
+            [this] { Pick(m_inputFont, m_inputFontSize, m_inputFontName); });
+    connect(memoButton_, &QPushButton::clicked, this,
+            [this] { Pick(m_memoFont, m_memoFontSize, m_memoFontName); });
+}
+
+void CFontSettingsDialog::Pick(QFont& font, int& size, QString& name) {
+    std::optional<QFont> chosen = m_chooseFont(this, font);
+    if (!chosen) {
+        return;
+    }
+    // The panes take face and size only: no underline or strike-out.
+    chosen->setUnderline(false);
+    chosen->setStrikeOut(false);
+    font = *chosen;
+    size = FontSizeTenths(font);
+    name = font.family();
+}
+
+}  // namespace tessel::gui

@@ -1,0 +1,29 @@
+#include "gui/dialogs/ModeDialog.h"
+
+#include <QRadioButton>
+
+namespace tessel::gui {
+
+CModeDialog::CModeDialog(QWidget* parent)
+    : CTesselDialog(QStringLiteral("モード変更"), 187, 73, parent) {
+    AddOkButton(QStringLiteral("OK"), 7, 52, 50, 14);
+    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 52, 50, 14);
+    AddGroupBox(QStringLiteral("ロールの種類"), 7, 7, 173, 33);
+    openButton_ = AddRadio(QStringLiteral("オープンダイス"), 16, 22, 59, 10);
+    secretButton_ = AddRadio(QStringLiteral("シークレットダイス"), 98, 22, 69, 10);
+}
+
+void CModeDialog::ToControls() {
+    CheckRadioIndex({openButton_, secretButton_}, m_mode);
+}
+
+bool CModeDialog::FromControls() {
+    m_mode = CheckedRadioIndex({openButton_, secretButton_});
+    return true;
+}
+
+void CModeDialog::SetInitialFocus() {
+    openButton_->setFocus(Qt::OtherFocusReason);
+}
+
+}  // namespace tessel::gui

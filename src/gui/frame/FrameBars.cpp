@@ -1,0 +1,111 @@
+// The menus, tool bar, status bar and accelerators, all built from the command table.
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "gui/frame/MainFrame.h"
+
+namespace tessel::gui {
+
+namespace {
+
+QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+void CMainFrame::BuildActions() {
+    auto make = [this](int id) {
+        auto* action = new QAction(this);
+        action->setData(id);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        actions_[id] = action;
+        addAction(action);  // its keys work whether or not a menu shows it
+        return action;
+    };
+    for (const CommandSpec& spec : kCommandTable) {
+        QAction* action = make(static_cast<int>(spec.id));
+        action->setText(Utf8(spec.caption));
+        if (!spec.prompt.empty()) {
+            action->setStatusTip(Utf8(spec.prompt));
+        }
+        if (!spec.tip.empty()) {
+            action->setToolTip(Utf8(spec.tip));
+        }
+        if (spec.check != CheckRule::None) {
+            action->setCheckable(true);
+        }
+        if (!spec.icon.empty()) {
+            action->setIcon(QIcon(QStringLiteral(":/tessel/toolbar/%1.svg").arg(Utf8(spec.icon))));
+        }
+    }
+    for (const Accelerator& accelerator : kAccelerators) {
+        if (!actions_.count(accelerator.command)) {
+            make(accelerator.command);
+        }
+    }
+    // Each command's keys, in table order (the first is the one a menu shows).
+    std::map<int, QList<QKeySequence>> keys;
+    for (const Accelerator& accelerator : kAccelerators) {
+        keys[accelerator.command].append(QKeySequence(accelerator.keys));
+    }
+    for (const auto& [id, sequences] : keys) {
+        actions_[id]->setShortcuts(sequences);
+    }
+}
+
+void CMainFrame::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    for (const MenuSpec& menuSpec : kMenuBar) {
+        QMenu* menu = bar->addMenu(Utf8(menuSpec.caption));
+        for (int id : menuSpec.items) {
+            if (id == 0) {
+                menu->addSeparator();
+            } else {
+                menu->addAction(actions_.at(id));
+            }
+        }
+    }
+}
+
+void CMainFrame::BuildToolBar() {
+    toolBar_ = new QToolBar(this);
+    toolBar_->setObjectName(QStringLiteral("toolbar"));
+    toolBar_->setMovable(false);
+    toolBar_->setFloatable(false);
+    toolBar_->setIconSize(QSize(16, 15));
+    toolBar_->toggleViewAction()->setVisible(false);
+    for (int id : kToolBarButtons) {
+        if (id == 0) {
+            toolBar_->addSeparator();
+        } else {
+            toolBar_->addAction(actions_.at(id));
+        }
+    }
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+    setContextMenuPolicy(Qt::NoContextMenu);  // the tool bar is not dockable
+}
+
+void CMainFrame::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    idleLabel_ = new QLabel(Utf8(kIdleMessage));
+    bar->addWidget(idleLabel_, 1);
+    // The lock indicators: Qt reports no lock states, so they stay in the grey of an
+    // indicator that is off.
+    for (std::string_view indicator : kIndicators) {
+        auto* label = new QLabel(Utf8(indicator));
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(label->text()) + 12);
+        label->setEnabled(false);
+        bar->addPermanentWidget(label);
+    }
+}
+
+}  // namespace tessel::gui

@@ -1,0 +1,15 @@
+// The memo commands: the memo pane does the work, with its own file dialogs.
+#include "gui/frame/MainFrame.h"
+#include "gui/panes/MemoView.h"
+
+namespace tessel::gui {
+
+void CMainFrame::OnMemoLoad() {
+    memo_->Load();
+}
+
+void CMainFrame::OnMemoSave() {
+    memo_->Save();
+}
+
+}  // namespace tessel::gui

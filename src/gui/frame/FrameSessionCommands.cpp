@@ -1,0 +1,182 @@
+// The session commands: connect, handle, channel, disconnect, private message, rolls, mode,
+// the user and channel lists, the quick rolls and key macros, and what the frame does when
+// the connection comes up.
+#include <QDialog>
+#include <QStringList>
+
+#include <string>
+
+#include "connection/ConnectionState.h"
+#include "gui/dialogs/ChannelDialog.h"
+#include "gui/dialogs/ConnectDialog.h"
+#include "gui/dialogs/ModeDialog.h"
+#include "gui/dialogs/NameDialog.h"
+#include "gui/dialogs/PrivateMessageDialog.h"
+#include "gui/dialogs/RollDialog.h"
+#include "gui/frame/MainFrame.h"
+#include "gui/panes/TesselInputView.h"
+#include "gui/platform/TextCodec.h"
+#include "session/OutgoingRequests.h"
+#include "session/SessionState.h"
+
+namespace tessel::gui {
+
+namespace {
+
+// "ROLL %d %d %d": the command text the roll dialog and the quick rolls post.
+std::string RollText(int count, int sides, int rule) {
+    return "ROLL " + std::to_string(count) + " " + std::to_string(sides) + " " +
+           std::to_string(rule);
+}
+
+}  // namespace
+
+std::optional<std::string> CMainFrame::DialogText(const QString& text) {
+    std::optional<std::string> bytes = ToShiftJis(text);
+    if (!bytes) {
+        Warn(QString::fromUtf8("「%1」は Shift-JIS で表せない文字のため送信できません。")
+                 .arg(FirstUnencodable(text)));
+    }
+    return bytes;
+}
+
+QStringList CMainFrame::KnownHandles() const {
+    QStringList handles;
+    for (const UserEntry& row : session_->users().Snapshot()) {
+        if (row.handle.view().empty()) {
+            break;
+        }
+        handles.append(FromShiftJis(row.handle.view()));
+    }
+    return handles;
+}
+
+void CMainFrame::OnConnect() {
+    CConnectDialog dialog(this);
+    dialog.m_host = FromShiftJis(settings_.GetString(SettingKey::ipaddr));
+    dialog.m_port = settings_.GetInt(SettingKey::port);
+    dialog.m_handle = FromShiftJis(settings_.GetString(SettingKey::name));
+    dialog.m_channel = FromShiftJis(settings_.GetString(SettingKey::channel));
+    if (Dialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    const std::optional<std::string> host = DialogText(dialog.m_host);
+    const std::optional<std::string> handle = DialogText(dialog.m_handle);
+    const std::optional<std::string> channel = DialogText(dialog.m_channel);
+    if (!host || !handle || !channel) {
+        return;
+    }
+    if (host->size() >= kLineFieldSize) {
+        Warn(QString::fromUtf8("ホスト名が長すぎます（%1 バイトまで）。").arg(kLineFieldSize - 1));
+        return;
+    }
+    AcceptConnect(pending_, Connection(), *host, dialog.m_port, *handle, *channel);
+}
+
+void CMainFrame::OnHostConnected() {
+    if (!macros_->DeferredExec().empty()) {
+        pending_.DeferredExec = macros_->TakeDeferredExec();
+    }
+    tessel::OnHostConnected(pending_, Connection(), &settings_);
+    UpdateCommandState();
+}
+
+void CMainFrame::OnHandle() {
+    CNameDialog dialog(this);
+    dialog.m_handle = FromShiftJis(settings_.GetString(SettingKey::name));
+    if (Dialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    if (const std::optional<std::string> handle = DialogText(dialog.m_handle)) {
+        Connection().PostText(ThreadMessage::Open, *handle);
+        settings_.SetString(SettingKey::name, *handle);
+    }
+}
+
+void CMainFrame::OnJoin() {
+    CChannelDialog dialog(this);
+    dialog.m_channel = FromShiftJis(settings_.GetString(SettingKey::channel));
+    if (Dialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    if (const std::optional<std::string> channel = DialogText(dialog.m_channel)) {
+        Connection().PostText(ThreadMessage::Join, *channel);
+        settings_.SetString(SettingKey::channel, *channel);
+    }
+}
+
+void CMainFrame::OnDisconnect() {
+    Connection().PostDisconnect();
+}
+
+void CMainFrame::OnPrivateMessage() {
+    CPrivateMessageDialog dialog(this);
+    dialog.m_handles = KnownHandles();
+    dialog.m_destination = lastTarget_;
+    if (Dialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    lastTarget_ = dialog.m_destination;
+    const std::optional<std::string> destination = DialogText(dialog.m_destination);
+    const std::optional<std::string> message = DialogText(dialog.m_message);
+    if (destination && message) {
+        PostCommandText("m " + *destination + " " + *message);
+    }
+}
+
+void CMainFrame::OnRoll() {
+    CRollDialog dialog(this);
+    dialog.m_count = rollCount_;
+    dialog.m_sides = rollSides_;
+    if (Dialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    rollCount_ = dialog.m_count;
+    rollSides_ = dialog.m_sides;
+    PostCommandText(RollText(dialog.m_count, dialog.m_sides, dialog.m_rule));
+}
+
+void CMainFrame::OnMode() {
+    CModeDialog dialog(this);
+    dialog.m_mode = OpenDice() == 1 ? 0 : 1;
+    if (Dialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    if (dialog.m_mode == 0) {
+        PostCommandText("MODE +o");
+    } else if (dialog.m_mode == 1) {
+        PostCommandText("MODE -o");
+    }
+}
+
+void CMainFrame::OnUserList() {
+    PostCommandText("GETUSER");
+}
+
+void CMainFrame::OnChannelList() {
+    PostCommandText("LIST");
+}
+
+void CMainFrame::OnQuickRoll(int id) {
+    if (const std::optional<QuickRoll> roll = QuickRollOf(id)) {
+        PostCommandText(RollText(roll->count, roll->sides, 0));
+    }
+}
+
+void CMainFrame::OnMacro(int id) {
+    const std::optional<std::string_view> macro = macros_->MacroForCommand(id);
+    if (!macro || macro->empty()) {
+        return;
+    }
+    const MacroExpansion expansion = ExpandMacroText(*macro, input_->CaretLineText());
+    if (!expansion.fits) {
+        ShowStatus(QString::fromUtf8("マクロを展開した文が長すぎるため送信しません"));
+        return;
+    }
+    if (expansion.hadPlaceholder) {
+        input_->FinishLineWithoutSending();
+    }
+    Connection().PostText(ThreadMessage::Command, expansion.text);
+}
+
+}  // namespace tessel::gui

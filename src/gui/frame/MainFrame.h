@@ -1,0 +1,231 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "connection/MessageReader.h"
+#include "frame/KeyMacros.h"
+#include "frame/Settings.h"
+#include "gui/frame/CommandTable.h"
+#include "gui/frame/SplitterLayout.h"
+#include "gui/platform/GuiFrontEnd.h"
+#include "gui/platform/QtSoundPlayer.h"
+#include "session/ClientSession.h"
+#include "session/SessionCommands.h"
+#include "views/ConversationLog.h"
+#include "views/DisplayDrain.h"
+#include "views/DisplayQueue.h"
+
+class QAction;
+class QDialog;
+class QLabel;
+class QSplitter;
+class QTimer;
+class QToolBar;
+
+namespace tessel::gui {
+
+class CTesselDispView;
+class CTesselInputView;
+class CTesselUserView;
+class CMemoView;
+class CHelpWindow;
+
+// The program's only top-level window: the four panes in nested splitters, the menus, tool
+// bar, status bar and accelerators, every command's handler, and the window thread's share
+// of the session (the connect dialog's values waiting for the connection, the key macros).
+// It owns the client core; the panes are its children.
+//
+// Handlers live in one file per area: FrameSessionCommands.cpp, FrameOptionsCommands.cpp,
+// FrameCustomiseCommands.cpp, FrameLogCommands.cpp, FrameMemoCommands.cpp.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // What the frame asks of the outside world; tests replace each one.
+    struct Hooks {
+        // Runs a dialog modally and returns its result (QDialog::Accepted or Rejected).
+        std::function<int(QDialog&)> runDialog;
+        // The manual log's file dialog, starting at the proposed path; empty when cancelled.
+        std::function<QString(const QString& proposed)> chooseLogFile;
+        // Shows a message about a command that could not be done.
+        std::function<void(const QString& text)> warn;
+        // How long the message reader waits for a silent server.
+        MessageReader::Clock::duration silence = MessageReader::kSilence;
+        // The start-up connect dialog; tests may build the frame without it.
+        bool connectAtStart = true;
+    };
+
+    explicit CMainFrame(const Settings& settings, QWidget* parent = nullptr);
+    CMainFrame(const Settings& settings, Hooks hooks, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Everything the window is made of, then (unless the hooks say otherwise) the connect
+    // dialog, before the window is first shown. False when the window cannot be built.
+    bool Create();
+
+    // Runs a command as a menu, tool bar button or accelerator would; a command its rule
+    // disables now does nothing. False when it was ignored.
+    bool RunCommand(int id);
+    bool RunCommand(CommandId id) { return RunCommand(static_cast<int>(id)); }
+    bool IsCommandEnabled(int id) const;
+    // The action of a command (every command has one, key-only commands included).
+    QAction* Action(int id) const;
+    QAction* Action(CommandId id) const { return Action(static_cast<int>(id)); }
+    // The rules' inputs now.
+    CommandState CurrentState() const;
+
+    // Enable and check marks again from the current state; runs by itself whenever an input
+    // of a rule changes.
+    void UpdateCommandState();
+    void UpdateTitle();
+
+    Proportions CurrentProportions() const { return proportions_; }
+    // The splitters laid out again from the proportions (after a resize).
+    void ApplyProportions();
+
+    // The log came back under a new name (handle or channel acknowledged).
+    void RefreshAutoLog();
+
+    CTesselDispView* DisplayView() const { return display_; }
+    CTesselInputView* InputView() const { return input_; }
+    CTesselUserView* UserView() const { return userList_; }
+    CMemoView* MemoView() const { return memo_; }
+    QSplitter* MainSplitter() const { return mainSplitter_; }
+    QSplitter* LeftSplitter() const { return leftSplitter_; }
+    QSplitter* RightSplitter() const { return rightSplitter_; }
+
+    ConversationLog& Log() { return *log_; }
+    CConnectOnThread& Connection() { return session_->connection(); }
+    KeyMacros& Macros() { return *macros_; }
+    const PendingConnection& Pending() const { return pending_; }
+    GuiFrontEnd& FrontEnd() { return frontEnd_; }
+    DisplayQueue& Queue() { return queue_; }
+    QtSoundPlayer& Sound() { return sound_; }
+    const Settings& AppSettings() const { return settings_; }
+    bool InputFocusLost() const { return inputFocusLost_; }
+    QString LastTarget() const { return lastTarget_; }
+    int RollCount() const { return rollCount_; }
+    int RollSides() const { return rollSides_; }
+    // The handles of the user table, up to its first empty row, for destination lists.
+    QStringList KnownHandles() const;
+
+  signals:
+    // Emitted after the title was set (tests wait for it).
+    void titleUpdated(const QString& title);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // Creation, in the window program's order.
+    void PreCreateWindow();
+    void OnCreate();
+    void OnCreateClient();
+    void BuildActions();
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void ConnectCore();
+    void SaveWindowPlacement() const;
+    void OnSplitterMoved();
+    int Dialog(QDialog& dialog);
+    void Warn(const QString& text);
+    void ShowStatus(const QString& text);
+    // A command text through the mailbox, as if typed. Empty when it fits, else the reason.
+    void PostCommandText(std::string_view text);
+    // Code page 932 bytes of what a dialog returned; nothing (and a message) when a character
+    // cannot be sent.
+    std::optional<std::string> DialogText(const QString& text);
+
+    // Session (FrameSessionCommands.cpp).
+    void OnConnect();
+    void OnHandle();
+    void OnJoin();
+    void OnDisconnect();
+    void OnPrivateMessage();
+    void OnRoll();
+    void OnMode();
+    void OnUserList();
+    void OnChannelList();
+    void OnQuickRoll(int id);
+    void OnMacro(int id);
+    void OnHostConnected();
+    // Options (FrameOptionsCommands.cpp).
+    void OnFileReceive();
+    void OnFileSend();
+    void OnSoundReceive();
+    void OnSoundSend();
+    void OnNotifySettings();
+    // Customise and help (FrameCustomiseCommands.cpp).
+    void OnFonts();
+    void OnColours();
+    void OnKeyConfig();
+    void OnClientSettings();
+    void OnFocusToggle();
+    void OnHelp(bool keyword);
+    void OnAbout();
+    void OnEdit(CommandId id);
+    // Logging (FrameLogCommands.cpp).
+    void OnAutoLog();
+    void OnStopLog();
+    void OnStartLog();
+    void OnAutoLogSettings();
+    // Memo (FrameMemoCommands.cpp).
+    void OnMemoLoad();
+    void OnMemoSave();
+
+    const Settings& settings_;
+    Hooks hooks_;
+
+    // The core, in the order it is built; torn down in reverse, the session first.
+    GuiFrontEnd frontEnd_;
+    DisplayQueue queue_;
+    QtSoundPlayer sound_;
+    std::unique_ptr<ConversationLog> log_;
+    std::unique_ptr<ClientSession> session_;
+    std::unique_ptr<KeyMacros> macros_;
+    std::unique_ptr<DisplayDrain> drain_;
+    PendingConnection pending_;
+
+    // The last choices of the session dialogs, for this run only.
+    QString lastTarget_ = QStringLiteral("*");
+    int rollCount_ = 2;
+    int rollSides_ = 6;
+
+    Proportions proportions_;
+    bool layoutReady_ = false;
+    bool inputFocusLost_ = false;
+    // isrecvfile and isrecvwave as last read or written; only the frame's commands change them.
+    int recvFile_ = 0;
+    int recvWave_ = 0;
+    std::optional<CommandState> lastState_;
+
+    // The file send in progress, pacing its pieces off the window thread.
+    bool fileSendBusy_ = false;
+    std::jthread fileSender_;
+
+    std::map<int, QAction*> actions_;
+    QPointer<QToolBar> toolBar_;
+    QPointer<QLabel> idleLabel_;
+    QTimer* stateTimer_ = nullptr;
+    QSplitter* mainSplitter_ = nullptr;
+    QSplitter* leftSplitter_ = nullptr;
+    QSplitter* rightSplitter_ = nullptr;
+    CTesselDispView* display_ = nullptr;
+    CTesselInputView* input_ = nullptr;
+    CTesselUserView* userList_ = nullptr;
+    CMemoView* memo_ = nullptr;
+    QPointer<QWidget> help_;  // the help window, once opened
+};
+
+}  // namespace tessel::gui

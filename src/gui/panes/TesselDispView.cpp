@@ -1,0 +1,191 @@
+#include "gui/panes/TesselDispView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTimer>
+
+#include "gui/panes/PaneStyle.h"
+#include "gui/platform/TextCodec.h"
+
+namespace tessel::gui {
+
+namespace {
+
+// Items shown between two looks at the clock, and how long one turn of the event loop may
+// spend on them before input and painting get their turn.
+constexpr int kItemsPerLook = 32;
+constexpr qint64 kTurnBudgetMs = 12;
+
+std::size_t SlotIndex(ColourMarker slot) {
+    const auto index = static_cast<std::size_t>(slot);
+    return index < 4 ? index : 0;
+}
+
+}  // namespace
+
+DisplayColours DisplayColours::FromSettings(const Settings& settings) {
+    DisplayColours colours;
+    colours.text = settings.GetInt(SettingKey::dispcolor);
+    colours.background = settings.GetInt(SettingKey::dispbkcolor);
+    colours.name = settings.GetInt(SettingKey::dispnamecolor);
+    colours.system = settings.GetInt(SettingKey::dispsyscolor);
+    colours.dice = settings.GetInt(SettingKey::dispdicecolor);
+    return colours;
+}
+
+class CTesselDispView::Sink : public DisplaySink {
+  public:
+    explicit Sink(CTesselDispView& view) : view_(view) {}
+    void AppendRun(ColourMarker slot, std::string_view text) override {
+        view_.AppendRun(slot, text);
+    }
+
+  private:
+    CTesselDispView& view_;
+};
+
+CTesselDispView::CTesselDispView(const Settings& settings, DisplayDrain& drain, QWidget* parent)
+    : QTextEdit(parent), settings_(settings), drain_(drain) {
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setAcceptRichText(false);
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A transcript has nothing to undo; keeping the history would only cost memory.
+    document()->setUndoRedoEnabled(false);
+    ApplySettings();
+    // The pane starts with one empty line.
+    QTextCursor cursor(document());
+    cursor.insertText(QStringLiteral("\n"), runFormats_[0]);
+}
+
+void CTesselDispView::SetColours(const DisplayColours& colours) {
+    colours_ = colours;
+    setPalette(
+        PanePalette(palette(), ColourFromRef(colours.text), ColourFromRef(colours.background)));
+    const std::array<std::int32_t, 4> slotColours = {colours.text, colours.name, colours.system,
+                                                     colours.dice};
+    for (std::size_t i = 0; i < slotColours.size(); ++i) {
+        runFormats_[i].setForeground(ColourFromRef(slotColours[i]));
+    }
+}
+
+void CTesselDispView::SetDisplayFont(const QFont& font) {
+    displayFont_ = font;
+    // Runs carry the font they were shown in, so only new text takes the new one; the
+    // pane's own font only sizes the empty line at the end.
+    for (QTextCharFormat& format : runFormats_) {
+        format.setFont(font, QTextCharFormat::FontPropertiesAll);
+    }
+    setFont(font);
+}
+
+void CTesselDispView::ApplySettings() {
+    SetColours(DisplayColours::FromSettings(settings_));
+    SetDisplayFont(FontFromSettings(settings_, SettingKey::fontname, SettingKey::fontsize));
+}
+
+void CTesselDispView::AppendRun(ColourMarker slot, std::string_view bytes) {
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    // Line ends arrive as CR LF; the cursor turns each into one paragraph break.
+    cursor.insertText(FromShiftJis(bytes), runFormats_[SlotIndex(slot)]);
+}
+
+void CTesselDispView::DrainDisplayQueue() {
+    turnScheduled_ = false;
+
+    // A reader who has selected text keeps the selection and the place they scrolled to.
+    const bool follow = !textCursor().hasSelection();
+    QElapsedTimer clock;
+    clock.start();
+    Sink sink(*this);
+    bool more = false;
+    {
+        // One edit for the whole batch: the document is laid out once, not per run.
+        QTextCursor batch(document());
+        batch.beginEditBlock();
+        while (drain_.Drain(sink, kItemsPerLook) == kItemsPerLook) {
+            if (clock.elapsed() >= kTurnBudgetMs) {
+                more = true;
+                break;
+            }
+        }
+        batch.endEditBlock();
+    }
+    TrimOldLines();
+    if (follow) {
+        QTextCursor end = textCursor();
+        end.movePosition(QTextCursor::End);
+        setTextCursor(end);
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    }
+    if (more) {
+        ScheduleNextTurn();
+    }
+}
+
+void CTesselDispView::ScheduleNextTurn() {
+    if (turnScheduled_) {
+        return;
+    }
+    turnScheduled_ = true;
+    // A zero timer runs after the input and paint events already waiting.
+    QTimer::singleShot(0, this, &CTesselDispView::DrainDisplayQueue);
+}
+
+int CTesselDispView::ScreenLineCount() const {
+    int lines = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const int laidOut = block.layout() != nullptr ? block.layout()->lineCount() : 0;
+        lines += laidOut > 0 ? laidOut : 1;
+    }
+    return lines;
+}
+
+void CTesselDispView::TrimOldLines() {
+    const int lines = ScreenLineCount();
+    if (lines <= kTrimAbove) {
+        return;
+    }
+    // Everything before the first character of line (lines - 50) goes.
+    int skip = lines - kKeepLines;
+    int cut = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const int laidOut = block.layout() != nullptr ? block.layout()->lineCount() : 0;
+        const int blockLines = laidOut > 0 ? laidOut : 1;
+        if (skip < blockLines) {
+            cut = block.position() + (laidOut > 0 ? block.layout()->lineAt(skip).textStart() : 0);
+            break;
+        }
+        skip -= blockLines;
+    }
+    QTextCursor cursor(document());
+    cursor.setPosition(cut, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
+void CTesselDispView::keyPressEvent(QKeyEvent* event) {
+    // Copying what was selected stays here; every other key belongs to the input pane.
+    if (keyTarget_ == nullptr || event->matches(QKeySequence::Copy) ||
+        event->matches(QKeySequence::SelectAll)) {
+        QTextEdit::keyPressEvent(event);
+        return;
+    }
+    keyTarget_->setFocus(Qt::OtherFocusReason);
+    QKeyEvent forwarded(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
+                        event->nativeVirtualKey(), event->nativeModifiers(), event->text(),
+                        event->isAutoRepeat(), static_cast<quint16>(event->count()));
+    QApplication::sendEvent(keyTarget_, &forwarded);
+    event->accept();
+}
+
+}  // namespace tessel::gui

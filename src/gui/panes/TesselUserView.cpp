@@ -1,0 +1,103 @@
+#include "gui/panes/TesselUserView.h"
+
+#include <QHeaderView>
+#include <QStringList>
+
+#include <string_view>
+
+#include "connection/ConnectionState.h"
+#include "gui/platform/TextCodec.h"
+
+namespace tessel::gui {
+
+namespace {
+
+// The channel of a user who has not entered one.
+constexpr std::string_view kNoJoin = "NoJoin";
+
+struct Column {
+    const char* title;
+    int width;
+};
+
+constexpr Column kColumns[] = {
+    {"名前", 80},
+    {"属性", 20},
+    {"チャネル", 80},
+    {"アドレス", 120},
+};
+
+}  // namespace
+
+CTesselUserView::CTesselUserView(const Settings& settings, const UserTable& users, QWidget* parent)
+    : QTreeWidget(parent), settings_(settings), users_(users) {
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSortingEnabled(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setColumnCount(static_cast<int>(std::size(kColumns)));
+    QStringList titles;
+    for (const Column& column : kColumns) {
+        titles << QString::fromUtf8(column.title);
+    }
+    setHeaderLabels(titles);
+    for (int i = 0; i < columnCount(); ++i) {
+        setColumnWidth(i, kColumns[i].width);
+    }
+    header()->setStretchLastSection(false);
+    ApplySettings();
+}
+
+void CTesselUserView::SetColours(std::int32_t text, std::int32_t background) {
+    setPalette(PanePalette(palette(), ColourFromRef(text), ColourFromRef(background)));
+}
+
+void CTesselUserView::ApplySettings() {
+    SetColours(settings_.GetInt(SettingKey::usercolor), settings_.GetInt(SettingKey::userbkcolor));
+}
+
+void CTesselUserView::AddRow(const UserEntry& row) {
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, FromShiftJis(row.handle.view()));
+    item->setText(1, (row.attribute & 1) != 0 ? QStringLiteral("M") : QString());
+    item->setText(2, FromShiftJis(row.channel.view()));
+    item->setText(3, FromShiftJis(row.address.view()));
+    // Every row goes in at the top, so each pass shows in reverse table order above the
+    // passes before it.
+    insertTopLevelItem(0, item);
+}
+
+void CTesselUserView::Refresh() {
+    clear();
+    // One consistent table for the whole rebuild.
+    const UserTable::Rows rows = users_.Snapshot();
+    const std::string own = CurrentChannel();
+    if (settings_.GetInt(SettingKey::userview) ==
+        static_cast<std::int32_t>(UserListScope::Everybody)) {
+        for (const UserEntry& row : rows) {
+            const std::string_view channel = row.channel.view();
+            if (!row.handle.empty() && channel == kNoJoin && channel != own) {
+                AddRow(row);
+            }
+        }
+        for (const UserEntry& row : rows) {
+            const std::string_view channel = row.channel.view();
+            if (!channel.empty() && channel != kNoJoin && channel != own) {
+                AddRow(row);
+            }
+        }
+    }
+    for (const UserEntry& row : rows) {
+        const std::string_view channel = row.channel.view();
+        if (!channel.empty() && channel != kNoJoin && channel == own) {
+            AddRow(row);
+        }
+    }
+}
+
+void CTesselUserView::Clear() {
+    clear();
+}
+
+}  // namespace tessel::gui

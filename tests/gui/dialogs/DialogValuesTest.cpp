@@ -1,0 +1,331 @@
+// Values in and out of the dialogs: initial values and selection, range checks, default button
+// and Escape, the roll buttons, destination lists, radio groups.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <memory>
+
+#include "gui/dialogs/DialogTestSupport.h"
+#include "gui/dialogs/Dialogs.h"
+
+namespace tessel::gui::test {
+
+class DialogValuesTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initialValuesAreShownAndTheFocusedTextSelected() {
+        CConnectDialog connect;
+        connect.m_host = QStringLiteral("127.0.0.1");
+        connect.m_port = 3962;
+        connect.m_handle = QStringLiteral("太郎");
+        connect.m_channel = QStringLiteral("dice");
+        ShownDialog shown;
+        QVERIFY(shown.Show(connect));
+        QCOMPARE(connect.PortEdit()->text(), QStringLiteral("3962"));
+        QCOMPARE(connect.HandleEdit()->text(), QStringLiteral("太郎"));
+        QCOMPARE(connect.ChannelEdit()->text(), QStringLiteral("dice"));
+        QCOMPARE(connect.focusWidget(), connect.HostEdit());
+        QCOMPARE(connect.HostEdit()->selectedText(), QStringLiteral("127.0.0.1"));
+
+        CRollDialog roll;
+        QVERIFY(shown.Show(roll));
+        QCOMPARE(roll.SidesEdit()->text(), QStringLiteral("6"));
+        QCOMPARE(roll.CountEdit()->selectedText(), QStringLiteral("2"));
+        QCOMPARE(roll.focusWidget(), roll.CountEdit());
+
+        CNameDialog name;
+        name.m_handle = QStringLiteral("taro");
+        QVERIFY(shown.Show(name));
+        QCOMPARE(name.HandleEdit()->selectedText(), QStringLiteral("taro"));
+
+        CChannelDialog channel;
+        channel.m_channel = QStringLiteral("#dice");
+        QVERIFY(shown.Show(channel));
+        QCOMPARE(channel.ChannelEdit()->selectedText(), QStringLiteral("#dice"));
+    }
+
+    void rangeChecks_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("range");
+        const QString port = QStringLiteral("0 から 65535");
+        const QString dice = QStringLiteral("1 から 255");
+        QTest::newRow("port 0") << "port"
+                                << "0" << true << port;
+        QTest::newRow("port 65535") << "port"
+                                    << "65535" << true << port;
+        QTest::newRow("port 65536") << "port"
+                                    << "65536" << false << port;
+        QTest::newRow("port -1") << "port"
+                                 << "-1" << false << port;
+        QTest::newRow("port empty") << "port"
+                                    << "" << false << port;
+        QTest::newRow("port words") << "port"
+                                    << "80x" << false << port;
+        QTest::newRow("count 1") << "count"
+                                 << "1" << true << dice;
+        QTest::newRow("count 255") << "count"
+                                   << "255" << true << dice;
+        QTest::newRow("count 0") << "count"
+                                 << "0" << false << dice;
+        QTest::newRow("count 256") << "count"
+                                   << "256" << false << dice;
+        QTest::newRow("sides 1") << "sides"
+                                 << "1" << true << dice;
+        QTest::newRow("sides 255") << "sides"
+                                   << "255" << true << dice;
+        QTest::newRow("sides 0") << "sides"
+                                 << "0" << false << dice;
+        QTest::newRow("sides 256") << "sides"
+                                   << "256" << false << dice;
+        QTest::newRow("sides huge") << "sides"
+                                    << "99999999999" << false << dice;
+    }
+    void rangeChecks() {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        QFETCH(QString, range);
+        std::unique_ptr<CTesselDialog> dialog;
+        QLineEdit* edit = nullptr;
+        std::function<int()> value;
+        if (field == QLatin1String("port")) {
+            auto* connect = new CConnectDialog;
+            edit = connect->PortEdit();
+            value = [connect] { return connect->m_port; };
+            dialog.reset(connect);
+        } else {
+            auto* roll = new CRollDialog;
+            edit = field == QLatin1String("count") ? roll->CountEdit() : roll->SidesEdit();
+            value = [roll, edit] {
+                return edit == roll->CountEdit() ? roll->m_count : roll->m_sides;
+            };
+            dialog.reset(roll);
+        }
+        ShownDialog shown;
+        QVERIFY(shown.Show(*dialog));
+        edit->setText(text);
+        dialog->OnOK();
+        if (accepted) {
+            QCOMPARE(dialog->result(), int(QDialog::Accepted));
+            QVERIFY(!dialog->isVisible());
+            QCOMPARE(value(), text.toInt());
+            QVERIFY(shown.messages.isEmpty());
+        } else {
+            QVERIFY(KeptOpenOn(*dialog, edit));
+            QCOMPARE(shown.messages.size(), 1);
+            QVERIFY(shown.messages.front().contains(range));
+        }
+    }
+
+    void returnPressesTheDefaultButtonAndEscapeCancels() {
+        CConnectDialog connect;
+        connect.m_port = 3962;
+        ShownDialog shown;
+        QVERIFY(shown.Show(connect));
+        connect.HostEdit()->setText(QStringLiteral("localhost"));
+        QTest::keyClick(connect.HostEdit(), Qt::Key_Return);
+        QCOMPARE(connect.result(), int(QDialog::Accepted));
+        QCOMPARE(connect.m_host, QStringLiteral("localhost"));
+
+        CNameDialog name;
+        name.m_handle = QStringLiteral("taro");
+        QVERIFY(shown.Show(name));
+        name.HandleEdit()->setText(QStringLiteral("jiro"));
+        QTest::keyClick(name.HandleEdit(), Qt::Key_Escape);
+        QCOMPARE(name.result(), int(QDialog::Rejected));
+        QVERIFY(!name.isVisible());
+        QCOMPARE(name.m_handle, QStringLiteral("taro"));
+
+        CRollDialog roll;
+        roll.m_rule = CRollDialog::kRuleBerserk;
+        QVERIFY(shown.Show(roll));
+        QTest::keyClick(roll.CountEdit(), Qt::Key_Return);
+        QCOMPARE(roll.result(), int(QDialog::Accepted));
+        QCOMPARE(roll.m_rule, CRollDialog::kRulePlain);
+    }
+
+    void rollButtons_data() {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("plain") << 0 << QStringLiteral("ロール");
+        QTest::newRow("AAF") << 1 << QStringLiteral("ＡＡＦロール");
+        QTest::newRow("berserk") << 7 << QStringLiteral("バーサーク");
+        QTest::newRow("doubles") << 9 << QStringLiteral("ゾロ目振り足し");
+        QTest::newRow("maximum") << 10 << QStringLiteral("最大値振り足し");
+    }
+    void rollButtons() {
+        QFETCH(int, rule);
+        QFETCH(QString, caption);
+        CRollDialog roll;
+        roll.m_rule = -1;
+        ShownDialog shown;
+        QVERIFY(shown.Show(roll));
+        roll.CountEdit()->setText(QStringLiteral("3"));
+        roll.SidesEdit()->setText(QStringLiteral("6"));
+        QPushButton* button = roll.RollButton(rule);
+        QVERIFY(button != nullptr);
+        QCOMPARE(button->text(), caption);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(roll.result(), int(QDialog::Accepted));
+        QCOMPARE(roll.m_count, 3);
+        QCOMPARE(roll.m_sides, 6);
+        QCOMPARE(roll.m_rule, rule);
+    }
+
+    void refusedRollKeepsTheRule() {
+        CRollDialog roll;
+        ShownDialog shown;
+        QVERIFY(shown.Show(roll));
+        roll.SidesEdit()->setText(QStringLiteral("0"));
+        QTest::mouseClick(roll.RollButton(CRollDialog::kRuleAaf), Qt::LeftButton);
+        QVERIFY(KeptOpenOn(roll, roll.SidesEdit()));
+        QCOMPARE(roll.m_rule, CRollDialog::kRulePlain);
+    }
+
+    void destinationList_data() {
+        QTest::addColumn<QStringList>("handles");
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("nobody") << QStringList{} << "*" << QStringList{"*"} << 0;
+        QTest::newRow("sorted, stops at the first empty handle")
+            << QStringList{"taro", "Hanako", "", "jiro"} << "taro"
+            << QStringList{"*", "Hanako", "taro"} << 2;
+        QTest::newRow("last destination gone")
+            << QStringList{"taro"} << "jiro" << QStringList{"*", "taro"} << -1;
+        QTest::newRow("japanese handles")
+            << QStringList{"花子", "太郎"} << "花子" << QStringList{"*", "太郎", "花子"} << 2;
+    }
+    void destinationList() {
+        QFETCH(QStringList, handles);
+        QFETCH(QString, last);
+        QFETCH(QStringList, entries);
+        QFETCH(int, selected);
+        QCOMPARE(DestinationEntries(handles), entries);
+
+        CPrivateMessageDialog message;
+        CFileSendDialog file;
+        CSoundSendDialog sound{PlaySound{}};
+        const std::tuple<CTesselDialog*, QComboBox*, QStringList*, QString*> dialogs[] = {
+            {&message, message.DestinationList(), &message.m_handles, &message.m_destination},
+            {&file, file.DestinationList(), &file.m_handles, &file.m_destination},
+            {&sound, sound.DestinationList(), &sound.m_handles, &sound.m_destination},
+        };
+        for (const auto& [dialog, list, dialogHandles, destination] : dialogs) {
+            *dialogHandles = handles;
+            *destination = last;
+            ShownDialog shown;
+            QVERIFY(shown.Show(*dialog));
+            QStringList listed;
+            for (int i = 0; i < list->count(); ++i) {
+                listed.append(list->itemText(i));
+            }
+            QCOMPARE(listed, entries);
+            QCOMPARE(list->currentIndex(), selected);
+            dialog->OnOK();
+            // Nothing chosen: the destination stays the last one even when it is not listed.
+            QCOMPARE(*destination, last);
+        }
+    }
+
+    void choosingAnEntryMakesItTheDestination() {
+        CPrivateMessageDialog message;
+        message.m_handles = {QStringLiteral("taro"), QStringLiteral("jiro")};
+        message.m_destination = QStringLiteral("*");
+        ShownDialog shown;
+        QVERIFY(shown.Show(message));
+        QCOMPARE(message.focusWidget(), message.MessageEdit());
+        QTest::keyClick(message.DestinationList(), Qt::Key_Down);
+        message.MessageEdit()->setText(QStringLiteral("hello"));
+        message.OnOK();
+        QCOMPARE(message.m_destination, QStringLiteral("jiro"));
+        QCOMPARE(message.m_message, QStringLiteral("hello"));
+    }
+
+    void radioGroups_data() {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("checked");
+        QTest::newRow("first") << 0 << 0;
+        QTest::newRow("second") << 1 << 1;
+        QTest::newRow("unset") << -1 << -1;
+        QTest::newRow("out of range") << 5 << -1;
+    }
+    void radioGroups() {
+        QFETCH(int, value);
+        QFETCH(int, checked);
+        CModeDialog mode;
+        mode.m_mode = value;
+        CClientSettingsDialog client;
+        client.m_scope = value;
+        CNotifySettingsDialog notify{PlaySound{}};
+        notify.m_mode = value;
+        ShownDialog shown;
+        QVERIFY(shown.Show(mode));
+        QVERIFY(shown.Show(client));
+        QVERIFY(shown.Show(notify));
+        QCOMPARE(mode.focusWidget(), mode.OpenButton());
+        QCOMPARE(mode.OpenButton()->isChecked(), checked == 0);
+        QCOMPARE(mode.SecretButton()->isChecked(), checked == 1);
+        QCOMPARE(client.ChannelButton()->isChecked(), checked == 0);
+        QCOMPARE(client.ServerButton()->isChecked(), checked == 1);
+        // One Tab stop per group: the checked button, the first while none is checked.
+        QCOMPARE((client.ServerButton()->focusPolicy() & Qt::TabFocus) != 0, checked == 1);
+        QCOMPARE((client.ChannelButton()->focusPolicy() & Qt::TabFocus) != 0, checked != 1);
+        QCOMPARE(notify.ModeButton(0)->isChecked(), checked == 0);
+        QCOMPARE(notify.ModeButton(1)->isChecked(), checked == 1);
+        // Confirming reads back the checked button's index, -1 when none is checked.
+        mode.OnOK();
+        client.OnOK();
+        notify.OnOK();
+        QCOMPARE(mode.m_mode, checked);
+        QCOMPARE(client.m_scope, checked);
+        QCOMPARE(notify.m_mode, checked);
+    }
+
+    void checkingAnotherButtonChangesTheIndex() {
+        CClientSettingsDialog client;
+        client.m_scope = 0;
+        ShownDialog shown;
+        QVERIFY(shown.Show(client));
+        QTest::mouseClick(client.ServerButton(), Qt::LeftButton);
+        client.OnOK();
+        QCOMPARE(client.m_scope, 1);
+        QVERIFY(!client.ChannelButton()->isChecked());
+    }
+
+    void textFieldsRoundTrip() {
+        CAutoLogSettingsDialog log;
+        log.m_logDir = QStringLiteral("/home/taro/logs/");
+        log.m_autoLogName = QStringLiteral("tsl%y%m%d.log");
+        ShownDialog shown;
+        QVERIFY(shown.Show(log));
+        QCOMPARE(log.DirectoryEdit()->text(), log.m_logDir);
+        log.PatternEdit()->setText(QStringLiteral("%C-%N.log"));
+        log.OnOK();
+        QCOMPARE(log.m_autoLogName, QStringLiteral("%C-%N.log"));
+        QCOMPARE(log.m_logDir, QStringLiteral("/home/taro/logs/"));
+
+        // Cancel leaves the members as they were, whatever was typed.
+        CAutoLogSettingsDialog cancelled;
+        cancelled.m_logDir = QStringLiteral("/a/");
+        QVERIFY(shown.Show(cancelled));
+        cancelled.DirectoryEdit()->setText(QStringLiteral("/b/"));
+        cancelled.OnCancel();
+        QCOMPARE(cancelled.result(), int(QDialog::Rejected));
+        QCOMPARE(cancelled.m_logDir, QStringLiteral("/a/"));
+    }
+};
+
+std::unique_ptr<QObject> CreateDialogValuesTest() {
+    return std::make_unique<DialogValuesTest>();
+}
+
+}  // namespace tessel::gui::test
+
+#include "DialogValuesTest.moc"
