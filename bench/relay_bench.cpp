@@ -513,7 +513,7 @@ int main(int argc, char** argv) {
     if (withIrc) {
         servers.push_back({"inspircd", inspircd, true});
     } else {
-        std::printf("inspircd not found: the IRC comparison is left out\n");
+        std::printf("no inspircd to run: the IRC comparison is left out\n");
     }
     char dirTemplate[] = "/tmp/relay-bench-XXXXXX";
     const char* dir = ::mkdtemp(dirTemplate);
