@@ -10,7 +10,6 @@
 
 #include "connection/ConnectionState.h"
 #include "connection/MessageReader.h"
-#include "frame/Settings.h"
 #include "platform/FrontEnd.h"
 #include "protocol/ProtocolMessage.h"
 #include "views/DisplayQueue.h"
@@ -36,7 +35,7 @@ class CClientSocket : public LocalEndpoint {
     static constexpr std::size_t kMaxUnsent = 1 << 20;
     static constexpr int kReceiveBufferSize = 65536;
 
-    CClientSocket(DisplayQueue& display, FrontEnd& frontEnd, const Settings* settings,
+    CClientSocket(DisplayQueue& display, FrontEnd& frontEnd,
                   Clock::duration silence = MessageReader::kSilence);
     // Says goodbye to the server (CLOSE) and shows that the connection is closed.
     ~CClientSocket() override;
@@ -87,7 +86,6 @@ class CClientSocket : public LocalEndpoint {
 
     DisplayQueue& display_;
     FrontEnd& frontEnd_;
-    const Settings* settings_;
     MessageHandler* handler_ = nullptr;
     int fd_ = -1;
     std::uint64_t generation_ = 0;
