@@ -140,7 +140,7 @@ class ConversationLog {
     File m_logFile;
     std::string m_logPath;
     std::string m_openPath;  // the open file's path: m_logPath may become a proposal meanwhile
-    std::string m_logDir;  // used as typed; a missing final "/" glues the name to it
+    std::string m_logDir;    // used as typed; a missing final "/" glues the name to it
     std::string m_autoLogName;
     std::int32_t m_isLogging = 0;  // 1 exactly while m_logFile is open
     std::int32_t m_autoLog = 0;    // any value but 0 means on, as read from the settings
