@@ -27,13 +27,8 @@ struct AddressListDeleter {
 
 }  // namespace
 
-CClientSocket::CClientSocket(DisplayQueue& display, FrontEnd& frontEnd, const Settings* settings,
-                             Clock::duration silence)
-    : display_(display),
-      frontEnd_(frontEnd),
-      settings_(settings),
-      message_(this),
-      reader_(silence) {
+CClientSocket::CClientSocket(DisplayQueue& display, FrontEnd& frontEnd, Clock::duration silence)
+    : display_(display), frontEnd_(frontEnd), message_(this), reader_(silence) {
     RecreateSocket();
 }
 
@@ -172,10 +167,6 @@ void CClientSocket::OnConnect(int error) {
     UpdateLocalName();
     SetConnectionPhase(ConnectionPhase::Connected);
     Show(std::string(texts::kConnected));
-    if (settings_ != nullptr) {
-        settings_->SetString(SettingKey::ipaddr, host_);
-        settings_->SetInt(SettingKey::port, port_);
-    }
     frontEnd_.HostConnected();
     frontEnd_.ConnectAttemptEnded();
 }

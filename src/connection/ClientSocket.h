@@ -10,7 +10,6 @@
 
 #include "connection/ConnectionState.h"
 #include "connection/MessageReader.h"
-#include "frame/Settings.h"
 #include "platform/FrontEnd.h"
 #include "protocol/ProtocolMessage.h"
 #include "views/DisplayQueue.h"
@@ -46,7 +45,7 @@ class CClientSocket : public LocalEndpoint {
     // How long a close waits for queued output to leave before it gives the rest up.
     static constexpr std::chrono::milliseconds kCloseFlushLimit{2000};
 
-    CClientSocket(DisplayQueue& display, FrontEnd& frontEnd, const Settings* settings,
+    CClientSocket(DisplayQueue& display, FrontEnd& frontEnd,
                   Clock::duration silence = MessageReader::kSilence);
     // Says goodbye to the server (CLOSE) and shows that the connection is closed.
     ~CClientSocket() override;
@@ -99,7 +98,6 @@ class CClientSocket : public LocalEndpoint {
 
     DisplayQueue& display_;
     FrontEnd& frontEnd_;
-    const Settings* settings_;
     MessageHandler* handler_ = nullptr;
     int fd_ = -1;
     std::uint64_t generation_ = 0;

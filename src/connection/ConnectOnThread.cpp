@@ -15,11 +15,11 @@
 namespace tessel {
 
 CConnectOnThread::CConnectOnThread(DisplayQueue& display, FrontEnd& frontEnd,
-                                   const Settings* settings, MessageReader::Clock::duration silence)
+                                   MessageReader::Clock::duration silence)
     : display_(display),
       wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       mailbox_([this] { Wake(); }),
-      socket_(std::make_unique<CClientSocket>(display, frontEnd, settings, silence)) {
+      socket_(std::make_unique<CClientSocket>(display, frontEnd, silence)) {
     if (wakeFd_ < 0) {
         // Without it no request could ever reach the thread; nothing sensible can go on.
         std::perror("tessel: cannot create the connection thread's event descriptor");

@@ -26,7 +26,7 @@ class RequestHandler {
 // only posts; it never touches the network.
 class CConnectOnThread {
   public:
-    CConnectOnThread(DisplayQueue& display, FrontEnd& frontEnd, const Settings* settings,
+    CConnectOnThread(DisplayQueue& display, FrontEnd& frontEnd,
                      MessageReader::Clock::duration silence = MessageReader::kSilence);
     // Stops the thread before anything goes; the socket then says CLOSE on its way out.
     ~CConnectOnThread();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "protocol/Charset.h"
+#include "protocol/DiceRules.h"
 #include "protocol/Words.h"
 
 namespace tessel {
@@ -18,17 +19,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Decimal digits from `p`; values past the 32-bit range stay at its maximum.
-std::int32_t ReadNumber(std::string_view text, std::size_t& p) {
-    std::int64_t value = 0;
-    while (p < text.size() && IsDigit(text[p])) {
-        value = std::min<std::int64_t>(value * 10 + (text[p] - '0'),
-                                       std::numeric_limits<std::int32_t>::max());
-        ++p;
-    }
-    return static_cast<std::int32_t>(value);
-}
-
 struct RuleLetter {
     char letter;
     std::int32_t rule;
@@ -37,9 +27,14 @@ struct RuleLetter {
 };
 
 constexpr RuleLetter kRuleLetters[] = {
-    {'a', 1, 0, false}, {'t', 7, 0, false},  {'k', 7, 1, false},
-    {'d', 9, 0, false}, {'m', 10, 0, false}, {'f', 0, 0, true},
+    {'a', kAnyMaximum, 0, false}, {'t', kBerserk, 0, false}, {'k', kBerserk, 1, false},
+    {'d', kDoubles, 0, false},    {'m', kAtLeast, 0, false}, {'f', kPlain, 0, true},
 };
+
+// What bsk and bsk2 stand for: a re-roll of an own roll under the berserk rule.
+std::string BerserkReroll() {
+    return "REROLL " + std::to_string(kBerserk);
+}
 
 char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -233,12 +228,12 @@ std::optional<DiceExpression> ReadDiceExpression(std::string_view text) {
         return std::nullopt;
     }
     DiceExpression dice;
-    dice.count = ReadNumber(text, p);
+    dice.count = ReadDigits(text, p);
     if (p >= text.size() || Lower(text[p]) != 'd') {
         return std::nullopt;
     }
     ++p;
-    dice.sides = ReadNumber(text, p);
+    dice.sides = ReadDigits(text, p);
     if (p < text.size()) {
         for (const RuleLetter& rule : kRuleLetters) {
             if (Lower(text[p]) == rule.letter) {
@@ -259,7 +254,7 @@ std::optional<DiceExpression> ReadDiceExpression(std::string_view text) {
         ++p;
         // The message ID carries the modifier in three digits; a larger one would be cut there
         // and every viewer, the roller included, would read a different roll.
-        const std::int32_t magnitude = std::min(ReadNumber(text, p), kMaxModifier);
+        const std::int32_t magnitude = std::min(ReadDigits(text, p), kMaxModifier);
         dice.hasModifier = true;
         dice.modifier = negative ? -magnitude : magnitude;
     }
@@ -285,11 +280,11 @@ CommandCode ParseCommandText(ProtocolMessage& message, bool buildIds) {
     }
     if (word == "bsk") {
         message.rollSlot = 0;
-        message.commandLine.assign("REROLL 7");
+        message.commandLine.assign(BerserkReroll());
     }
     if (word == "bsk2") {
         message.rollSlot = 1;
-        message.commandLine.assign("REROLL 7");
+        message.commandLine.assign(BerserkReroll());
     }
     if (word == "fake") {
         const OwnRoll last = LastOwnRoll();

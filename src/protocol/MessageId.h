@@ -16,7 +16,10 @@ namespace tessel {
 
 using MessageIdText = FixedText<kNameFieldSize>;
 
-inline constexpr std::size_t kNotePosition = 16;
+inline constexpr std::size_t kModifierPosition = 12;  // sign and three digits, or a marker
+inline constexpr std::size_t kModifierLength = 4;
+inline constexpr std::size_t kNotePosition = 16;  // "x", then the note
+static_assert(kModifierPosition + kModifierLength == kNotePosition);
 inline constexpr std::size_t kMaxNoteLength = 32;
 
 // "a%03d%05d%03d": requests that carry no ID of their own.

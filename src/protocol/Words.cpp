@@ -38,6 +38,25 @@ std::string_view TextOf(std::string_view text) {
     return zero == nullptr ? text : text.substr(0, static_cast<const char*>(zero) - text.data());
 }
 
+namespace {
+
+// Decimal digits from `pos`, stopping at `limit`.
+std::int64_t DigitsFrom(std::string_view text, std::size_t& pos, std::int64_t limit) {
+    std::int64_t value = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+        value = std::min<std::int64_t>(value * 10 + (text[pos] - '0'), limit);
+        ++pos;
+    }
+    return value;
+}
+
+}  // namespace
+
+std::int32_t ReadDigits(std::string_view text, std::size_t& pos) {
+    return static_cast<std::int32_t>(
+        DigitsFrom(text, pos, std::numeric_limits<std::int32_t>::max()));
+}
+
 std::int32_t ReadDecimal(std::string_view word) {
     std::size_t p = 0;
     while (p < word.size() && (word[p] == ' ' || (word[p] >= '\t' && word[p] <= '\r'))) {
@@ -51,11 +70,7 @@ std::int32_t ReadDecimal(std::string_view word) {
     // Saturates at the 32-bit limits of its sign, as atoi does on the program's home platform.
     const std::int64_t limit = negative ? -std::int64_t{std::numeric_limits<std::int32_t>::min()}
                                         : std::int64_t{std::numeric_limits<std::int32_t>::max()};
-    std::int64_t value = 0;
-    while (p < word.size() && word[p] >= '0' && word[p] <= '9') {
-        value = std::min<std::int64_t>(value * 10 + (word[p] - '0'), limit);
-        ++p;
-    }
+    const std::int64_t value = DigitsFrom(word, p, limit);
     return static_cast<std::int32_t>(negative ? -value : value);
 }
 

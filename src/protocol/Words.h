@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -32,5 +33,9 @@ std::string_view TextOf(std::string_view text);
 // optional sign, then digits up to the first non-digit; 0 when there are none. Values past the
 // 32-bit range stay at its limits instead of overflowing, whatever a server or a file says.
 std::int32_t ReadDecimal(std::string_view word);
+
+// The bare decimal digits at `pos` (no blanks, no sign), with `pos` moved past them; 0 when
+// there are none. Values past the 32-bit range stay at its maximum.
+std::int32_t ReadDigits(std::string_view text, std::size_t& pos);
 
 }  // namespace tessel

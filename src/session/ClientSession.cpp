@@ -3,8 +3,7 @@
 namespace tessel {
 
 ClientSession::ClientSession(DisplayQueue& display, FrontEnd& frontEnd, Options options)
-    : connection_(std::make_unique<CConnectOnThread>(display, frontEnd, options.settings,
-                                                     options.silence)) {
+    : connection_(std::make_unique<CConnectOnThread>(display, frontEnd, options.silence)) {
     CClientSocket& socket = connection_->socket();
     if (options.ownFiles != nullptr && options.settings != nullptr) {
         options.ownFiles->Add(options.settings->ProfilePath());

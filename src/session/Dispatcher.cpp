@@ -1,6 +1,7 @@
 #include "session/Dispatcher.h"
 
 #include "protocol/Charset.h"
+#include "protocol/MessageId.h"
 #include "protocol/TextFormat.h"
 #include "protocol/Words.h"
 #include "session/FileExchange.h"
@@ -26,17 +27,18 @@ constexpr ResponseText kResponseErrors[] = {
 };
 
 // The modifier and note a roll's ID carries, when the ID is one of ours: a sign and three
-// digits at position 12, and "x" with the note (EUC-JP) from position 16.
+// digits at the modifier's position, and "x" with the note (EUC-JP) at the note's.
 int ModifierOfId(std::string_view id) {
-    if (id.size() > 12 && id[0] == 'm' && (id[12] == '+' || id[12] == '-')) {
-        return ReadDecimal(id.substr(12, 4));
+    if (id.size() > kModifierPosition && id[0] == 'm' &&
+        (id[kModifierPosition] == '+' || id[kModifierPosition] == '-')) {
+        return ReadDecimal(id.substr(kModifierPosition, kModifierLength));
     }
     return 0;
 }
 
 std::string NoteOfId(std::string_view id) {
-    if (id.size() > 16 && id[0] == 'm' && id[16] == 'x') {
-        return ToShiftJis(id.substr(17));
+    if (id.size() > kNotePosition && id[0] == 'm' && id[kNotePosition] == 'x') {
+        return ToShiftJis(id.substr(kNotePosition + 1));
     }
     return {};
 }

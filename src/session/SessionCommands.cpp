@@ -8,6 +8,8 @@ void AcceptConnect(PendingConnection& pending, CConnectOnThread& connection, std
     request.host.assign(host);
     request.port = port;
     connection.PostConnect(request);
+    pending.ConnectHost = host;
+    pending.ConnectPort = port;
     if (!handle.empty()) {
         pending.ConnectHandle = handle;
         if (!channel.empty()) {
@@ -18,6 +20,10 @@ void AcceptConnect(PendingConnection& pending, CConnectOnThread& connection, std
 
 void OnHostConnected(PendingConnection& pending, CConnectOnThread& connection,
                      const Settings* settings) {
+    if (settings != nullptr) {
+        settings->SetString(SettingKey::ipaddr, pending.ConnectHost);
+        settings->SetInt(SettingKey::port, pending.ConnectPort);
+    }
     if (!pending.ConnectHandle.empty()) {
         connection.PostText(ThreadMessage::Open, pending.ConnectHandle);
         if (settings != nullptr) {

@@ -224,7 +224,7 @@ std::string ConversationLog::AutoLogName() const {
 
 void ConversationLog::CloseLog() {
     if (m_logFile.IsOpen() && m_hooks.ownFiles != nullptr) {
-        m_hooks.ownFiles->Remove(m_logPath);
+        m_hooks.ownFiles->Remove(m_openPath);
     }
     m_logFile = File();
 }
@@ -235,7 +235,8 @@ void ConversationLog::OpenAt(std::string path) {
     // the log.
     m_logFile = OpenForAppend(m_logPath);
     if (m_logFile.IsOpen() && m_hooks.ownFiles != nullptr) {
-        m_hooks.ownFiles->Add(m_logPath);
+        m_openPath = m_logPath;
+        m_hooks.ownFiles->Add(m_openPath);
     }
 }
 

@@ -139,7 +139,8 @@ class ConversationLog {
     mutable std::mutex m_lock;
     File m_logFile;
     std::string m_logPath;
-    std::string m_logDir;  // used as typed; a missing final "/" glues the name to it
+    std::string m_openPath;  // the open file's path: m_logPath may become a proposal meanwhile
+    std::string m_logDir;    // used as typed; a missing final "/" glues the name to it
     std::string m_autoLogName;
     bool m_autoLog = false;  // a stored autolog of any value but 0 means on
 };

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "protocol/DiceRules.h"
 #include "protocol/ProtocolState.h"
 #include "protocol/Words.h"
 #include "views/DisplayLine.h"
@@ -49,18 +50,6 @@ constexpr std::string_view kReportEnd = "\r\n\r\n";
 constexpr std::string_view kDiceIndent = "     ";
 constexpr std::string_view kDiceLineBreak = "\r\n     ";
 constexpr std::string_view kLineEnd = "\r\n";
-
-// Parameters of 128 and more mark a re-roll; the rest is the rule's own parameter.
-constexpr std::int32_t kRerollFlag = 128;
-
-enum RollRule : std::int32_t {
-    kPlain = 0,
-    kAnyMaximum = 1,
-    kAllMaximum = 2,
-    kBerserk = 7,
-    kDoubles = 9,
-    kAtLeast = 10,
-};
 
 bool IsAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';

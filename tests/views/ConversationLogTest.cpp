@@ -396,6 +396,7 @@ TEST_F(ConversationLogTest, AJapaneseHandleAndChannelNameTheLogInUtf8) {
               (std::set<std::string>{"\xe5\xa4\xaa\xe9\x83\x8e-#\xe9\x83\xa8\xe5\xb1\x8b.log"}));
     // While it is open, no received file may take its place.
     EXPECT_TRUE(own.IsOwnName(AutoDir(), "\x91\xbe\x98\x59-#\x95\x94\x89\xae.log"));
+    log.ProposeManualLogPath();  // the proposal is not the open file
     log.StopLog();
     EXPECT_FALSE(own.IsOwnName(AutoDir(), "\x91\xbe\x98\x59-#\x95\x94\x89\xae.log"));
 }
