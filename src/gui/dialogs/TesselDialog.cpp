@@ -149,8 +149,6 @@ CTesselDialog::CTesselDialog(const QString& caption, int width, int height, QWid
                           Qt::WindowCloseButtonHint),
       units_(DialogFont()) {
     setFont(DialogFont());
-    // The font the widgets end up with (after substitution) is what the units follow.
-    units_ = DialogUnits(font());
     setWindowTitle(caption);
     setModal(true);
     setFixedSize(units_.Size(width, height));
