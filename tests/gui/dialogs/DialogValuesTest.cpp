@@ -90,6 +90,23 @@ class DialogValuesTest : public QObject {
         }
     }
 
+    void textsTheCodePageCannotHoldAreRefused() {
+        CNameDialog name;
+        CPrivateMessageDialog message;
+        ShownDialog shown;
+        QVERIFY(shown.Show(name));
+        name.HandleEdit()->setText(QStringLiteral("ab한"));
+        name.OnOK();
+        QVERIFY(KeptOpenOn(name, name.HandleEdit()));
+        QVERIFY(shown.messages.value(0).contains(QStringLiteral("한")));
+        // The wave dash an input method types is taken in its code page 932 form.
+        QVERIFY(shown.Show(message));
+        message.MessageEdit()->setText(QStringLiteral("よろしく\u301C"));
+        message.OnOK();
+        QCOMPARE(message.result(), int(QDialog::Accepted));
+        QCOMPARE(message.m_message, QStringLiteral("よろしく\uFF5E"));
+    }
+
     void returnPressesTheDefaultButtonAndEscapeCancels() {
         CConnectDialog connect;
         connect.m_port = 3962;
