@@ -306,7 +306,17 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 int CMainFrame::Dialog(QDialog& dialog) {
-    return hooks_.runDialog(dialog);
+    // Typing goes on where it was once the dialog is gone, even where no window manager hands
+    // the activation back.
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    const int result = hooks_.runDialog(dialog);
+    if (isVisible()) {
+        activateWindow();
+        if (focus) {
+            focus->setFocus(Qt::OtherFocusReason);
+        }
+    }
+    return result;
 }
 
 void CMainFrame::Warn(const QString& text) {
