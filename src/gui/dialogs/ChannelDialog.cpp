@@ -17,6 +17,9 @@ void CChannelDialog::ToControls() {
 }
 
 bool CChannelDialog::FromControls() {
+    if (!CheckCodePage(channelEdit_)) {
+        return false;
+    }
     m_channel = channelEdit_->text();
     return true;
 }

@@ -33,8 +33,12 @@ void CConnectDialog::ToControls() {
 }
 
 bool CConnectDialog::FromControls() {
+    // Checked in template order, so the first field in error gets the focus.
+    if (!CheckCodePage(hostEdit_)) {
+        return false;
+    }
     const std::optional<int> port = ReadInteger(portEdit_, kPortMinimum, kPortMaximum);
-    if (!port) {
+    if (!port || !CheckCodePage(handleEdit_) || !CheckCodePage(channelEdit_)) {
         return false;
     }
     m_host = hostEdit_->text();

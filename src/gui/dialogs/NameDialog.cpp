@@ -17,6 +17,9 @@ void CNameDialog::ToControls() {
 }
 
 bool CNameDialog::FromControls() {
+    if (!CheckCodePage(handleEdit_)) {
+        return false;
+    }
     m_handle = handleEdit_->text();
     return true;
 }

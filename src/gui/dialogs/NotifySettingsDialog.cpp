@@ -72,6 +72,11 @@ bool CNotifySettingsDialog::FromControls() {
     if (focusWidget() == soundEdit_) {
         LeaveSoundField();
     }
+    for (QLineEdit* edit : notifyEdits_) {
+        if (!CheckCodePage(edit)) {
+            return false;
+        }
+    }
     ReadFields();
     return true;
 }

@@ -24,6 +24,9 @@ void CPrivateMessageDialog::ToControls() {
 }
 
 bool CPrivateMessageDialog::FromControls() {
+    if (!CheckCodePage(messageEdit_)) {
+        return false;
+    }
     m_message = messageEdit_->text();
     return true;
 }

@@ -17,6 +17,8 @@
 
 #include <algorithm>
 
+#include "gui/platform/TextCodec.h"
+
 namespace tessel::gui {
 namespace {
 
@@ -32,6 +34,34 @@ void SortEntries(QStringList& entries) {
     std::stable_sort(entries.begin(), entries.end(), [](const QString& a, const QString& b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;
     });
+}
+
+// Linux input methods type the JIS forms of a few characters that code page 932 keeps at
+// another code point ("〜" is the everyday case); they are taken in their code page 932 form
+// rather than refused. (The panes apply the same table to typed lines.)
+struct Variant {
+    char16_t jis;
+    char16_t codePage932;
+};
+
+constexpr Variant kVariants[] = {
+    {u'\u301C', u'\uFF5E'},  // wave dash -> fullwidth tilde
+    {u'\u2016', u'\u2225'},  // double vertical line -> parallel to
+    {u'\u2212', u'\uFF0D'},  // minus sign -> fullwidth hyphen-minus
+    {u'\u2014', u'\u2015'},  // em dash -> horizontal bar
+    {u'\u00A2', u'\uFFE0'},  // cent sign
+    {u'\u00A3', u'\uFFE1'},  // pound sign
+    {u'\u00AC', u'\uFFE2'},  // not sign
+    {u'\u00A6', u'\uFFE4'},  // broken bar
+    {u'\u00A5', u'\uFFE5'},  // yen sign
+    {u'\u203E', u'\uFFE3'},  // overline -> fullwidth macron
+};
+
+QString WithCodePage932Forms(QString text) {
+    for (const Variant& variant : kVariants) {
+        text.replace(QChar(variant.jis), QChar(variant.codePage932));
+    }
+    return text;
 }
 
 }  // namespace
@@ -149,8 +179,6 @@ CTesselDialog::CTesselDialog(const QString& caption, int width, int height, QWid
                           Qt::WindowCloseButtonHint),
       units_(DialogFont()) {
     setFont(DialogFont());
-    // The font the widgets end up with (after substitution) is what the units follow.
-    units_ = DialogUnits(font());
     setWindowTitle(caption);
     setModal(true);
     setFixedSize(units_.Size(width, height));
@@ -294,6 +322,21 @@ QComboBox* CTesselDialog::AddDropDownList(int x, int y, int width, int height) {
     const int itemHeight = std::max(1, list->fontMetrics().height());
     list->setMaxVisibleItems(std::max(1, (rect.height() - list->sizeHint().height()) / itemHeight));
     return list;
+}
+
+bool CTesselDialog::CheckCodePage(QLineEdit* edit) {
+    const QString held = WithCodePage932Forms(edit->text());
+    if (held != edit->text()) {
+        edit->setText(held);
+    }
+    const QString refused = FirstUnencodable(held);
+    if (refused.isEmpty()) {
+        return true;
+    }
+    m_showMessage(
+        this, QStringLiteral("「%1」は Shift-JIS で表せない文字のため使えません。").arg(refused));
+    FocusAndSelect(edit);
+    return false;
 }
 
 std::optional<int> CTesselDialog::ReadInteger(QLineEdit* edit, int minimum, int maximum) {

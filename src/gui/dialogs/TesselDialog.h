@@ -90,6 +90,10 @@ class CTesselDialog : public QDialog {
     // range message, puts the focus on the field with its text selected and returns nothing.
     std::optional<int> ReadInteger(QLineEdit* edit, int minimum, int maximum);
 
+    // A text that goes to the server or the settings as code page 932: one it cannot hold is
+    // refused here, with the dialog kept open, so what was typed is not lost after closing.
+    bool CheckCodePage(QLineEdit* edit);
+
     void showEvent(QShowEvent* event) override;
 
   private:

@@ -188,7 +188,8 @@ void CMainFrame::OnCreateClient() {
     connect(input_, &CTesselInputView::inputFocusChanged, this,
             [this](bool hasFocus) { inputFocusLost_ = !hasFocus; });
     for (QSplitter* splitter : {mainSplitter_, leftSplitter_, rightSplitter_}) {
-        connect(splitter, &QSplitter::splitterMoved, this, &CMainFrame::OnSplitterMoved);
+        connect(splitter, &QSplitter::splitterMoved, this,
+                [this, splitter] { OnSplitterMoved(splitter); });
     }
     ConnectCore();
 
@@ -231,14 +232,20 @@ void CMainFrame::ApplyProportions() {
     rightSplitter_->setSizes({sizes.right[0], sizes.right[1]});
 }
 
-void CMainFrame::OnSplitterMoved() {
+void CMainFrame::OnSplitterMoved(QSplitter* splitter) {
     if (!layoutReady_ || isMinimized()) {
         return;
     }
+    // Only the dragged bar is measured: measuring the others again would let truncation
+    // creep into proportions the user never touched.
     const QSize client = mainSplitter_->size();
-    proportions_.x = MeasureColumnProportion(mainSplitter_->sizes().value(0), client.width());
-    proportions_.y = MeasureInputProportion(leftSplitter_->sizes().value(0), client.height());
-    proportions_.memo = MeasureMemoProportion(rightSplitter_->sizes().value(1), client.height());
+    if (splitter == mainSplitter_) {
+        proportions_.x = MeasureColumnProportion(splitter->sizes().value(0), client.width());
+    } else if (splitter == leftSplitter_) {
+        proportions_.y = MeasureInputProportion(splitter->sizes().value(0), client.height());
+    } else {
+        proportions_.memo = MeasureMemoProportion(splitter->sizes().value(1), client.height());
+    }
 }
 
 void CMainFrame::SaveWindowPlacement() const {
@@ -299,7 +306,17 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 int CMainFrame::Dialog(QDialog& dialog) {
-    return hooks_.runDialog(dialog);
+    // Typing goes on where it was once the dialog is gone, even where no window manager hands
+    // the activation back.
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    const int result = hooks_.runDialog(dialog);
+    if (isVisible()) {
+        activateWindow();
+        if (focus) {
+            focus->setFocus(Qt::OtherFocusReason);
+        }
+    }
+    return result;
 }
 
 void CMainFrame::Warn(const QString& text) {

@@ -137,7 +137,7 @@ class CMainFrame : public QMainWindow {
     void BuildStatusBar();
     void ConnectCore();
     void SaveWindowPlacement() const;
-    void OnSplitterMoved();
+    void OnSplitterMoved(QSplitter* splitter);
     int Dialog(QDialog& dialog);
     void Warn(const QString& text);
     void ShowStatus(const QString& text);

@@ -11,6 +11,8 @@
 #include <QTextLayout>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "gui/panes/PaneStyle.h"
 #include "gui/platform/TextCodec.h"
 
@@ -18,10 +20,12 @@ namespace tessel::gui {
 
 namespace {
 
-// Items shown between two looks at the clock, and how long one turn of the event loop may
-// spend on them before input and painting get their turn.
-constexpr int kItemsPerLook = 32;
+// How long one turn of the event loop may spend showing items, layout and trim included,
+// before input and painting get their turn; and the bounds of the number of items a turn
+// takes, which adapts to what the last turns cost.
 constexpr qint64 kTurnBudgetMs = 12;
+constexpr int kFewestPerTurn = 8;
+constexpr int kMostPerTurn = 4096;
 
 std::size_t SlotIndex(ColourMarker slot) {
     const auto index = static_cast<std::size_t>(slot);
@@ -101,24 +105,22 @@ void CTesselDispView::AppendRun(ColourMarker slot, std::string_view bytes) {
 }
 
 void CTesselDispView::DrainDisplayQueue() {
-    turnScheduled_ = false;
+    if (turnScheduled_) {
+        return;  // a turn is already on its way and will show these items too
+    }
 
     // A reader who has selected text keeps the selection and the place they scrolled to.
     const bool follow = !textCursor().hasSelection();
     QElapsedTimer clock;
     clock.start();
     Sink sink(*this);
-    bool more = false;
+    int shown = 0;
     {
-        // One edit for the whole batch: the document is laid out once, not per run.
+        // One edit for the whole batch: the document is laid out once, at its end, which is
+        // why the batch is bounded by a count rather than by watching the clock.
         QTextCursor batch(document());
         batch.beginEditBlock();
-        while (drain_.Drain(sink, kItemsPerLook) == kItemsPerLook) {
-            if (clock.elapsed() >= kTurnBudgetMs) {
-                more = true;
-                break;
-            }
-        }
+        shown = drain_.Drain(sink, itemsPerTurn_);
         batch.endEditBlock();
     }
     TrimOldLines();
@@ -127,6 +129,12 @@ void CTesselDispView::DrainDisplayQueue() {
         end.movePosition(QTextCursor::End);
         setTextCursor(end);
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    }
+    const bool more = shown == itemsPerTurn_;
+    if (clock.elapsed() > kTurnBudgetMs) {
+        itemsPerTurn_ = std::max(kFewestPerTurn, itemsPerTurn_ / 2);
+    } else if (more) {
+        itemsPerTurn_ = std::min(kMostPerTurn, itemsPerTurn_ + itemsPerTurn_ / 4 + 1);
     }
     if (more) {
         ScheduleNextTurn();
@@ -139,7 +147,10 @@ void CTesselDispView::ScheduleNextTurn() {
     }
     turnScheduled_ = true;
     // A zero timer runs after the input and paint events already waiting.
-    QTimer::singleShot(0, this, &CTesselDispView::DrainDisplayQueue);
+    QTimer::singleShot(0, this, [this] {
+        turnScheduled_ = false;
+        DrainDisplayQueue();
+    });
 }
 
 int CTesselDispView::ScreenLineCount() const {

@@ -76,6 +76,7 @@ class CTesselDispView : public QTextEdit {
     std::array<QTextCharFormat, 4> runFormats_;
     QFont displayFont_;
     bool turnScheduled_ = false;
+    int itemsPerTurn_ = 64;
 };
 
 }  // namespace tessel::gui

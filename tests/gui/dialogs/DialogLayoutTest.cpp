@@ -229,16 +229,6 @@ class DialogLayoutTest : public QObject {
         QCOMPARE(converter.Rect(units.x(), units.y(), units.width(), units.height()), pixels);
     }
 
-    void unitsScaleWithTheFont() {
-        QFont small = DialogFont();
-        QFont large = DialogFont();
-        large.setPointSize(small.pointSize() * 2);
-        const DialogUnits a(small);
-        const DialogUnits b(large);
-        QVERIFY(b.X(187) >= a.X(187) * 17 / 10);
-        QVERIFY(b.Y(145) >= a.Y(145) * 17 / 10);
-    }
-
     void templates_data() {
         QTest::addColumn<int>("index");
         for (int i = 0; i < static_cast<int>(Templates().size()); ++i) {
@@ -276,19 +266,6 @@ class DialogLayoutTest : public QObject {
         QCOMPARE(dialog->focusWidget(), chain[static_cast<std::size_t>(expected.initialFocus)]);
     }
 
-    void defaultButtonIsTheTemplates() {
-        CRollDialog roll;
-        QVERIFY(roll.RollButton(CRollDialog::kRulePlain)->isDefault());
-        CConnectDialog connect;
-        const auto buttons = connect.findChildren<QPushButton*>();
-        const auto defaults = std::count_if(buttons.begin(), buttons.end(),
-                                            [](const QPushButton* b) { return b->isDefault(); });
-        QCOMPARE(static_cast<int>(defaults), 1);
-        QVERIFY(std::any_of(buttons.begin(), buttons.end(), [](const QPushButton* b) {
-            return b->isDefault() && b->text() == kOk;
-        }));
-    }
-
     void autoLogHelpLinesKeepTheirIdeographicSpaces() {
         CAutoLogSettingsDialog dialog;
         QStringList lines;
@@ -299,20 +276,6 @@ class DialogLayoutTest : public QObject {
             u"%y 西暦(2桁)\u3000\u3000%Y 西暦(4桁)\u3000\u3000%m 月\u3000\u3000%d 日"));
         QVERIFY(lines.contains(u"%H 時間\u3000\u3000\u3000%M 分\u3000\u3000\u3000%S 秒"));
         QVERIFY(lines.contains(u"%C 現在のチャネル\u3000\u3000\u3000%N 現在のハンドル"));
-    }
-
-    void aboutBoxShowsTheAddressesReadOnly() {
-        CAboutDialog dialog;
-        dialog.m_address = QStringLiteral("a@example.org");
-        dialog.m_url = QStringLiteral("https://example.org/");
-        ShownDialog shown;
-        QVERIFY(shown.Show(dialog));
-        QStringList shownTexts;
-        for (const QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
-            QVERIFY(edit->isReadOnly());
-            shownTexts.append(edit->text());
-        }
-        QCOMPARE(shownTexts, (QStringList{dialog.m_address, dialog.m_url}));
     }
 };
 

@@ -10,7 +10,6 @@
 #include <QTest>
 #include <QTextBrowser>
 
-#include "gui/help/ApplicationIcon.h"
 #include "gui/help/HelpWindow.h"
 #include "gui/help/ManualIndex.h"
 
@@ -117,13 +116,6 @@ class ManualIndexTest : public QObject {
             }
         }
     }
-
-    void iconHasEveryInstalledSize() {
-        const QIcon icon = ApplicationIcon();
-        for (int size : {16, 32, 48, 64, 128, 256}) {
-            QCOMPARE(icon.pixmap(size, size).width(), size);
-        }
-    }
 };
 
 class HelpWindowTest : public QObject {
@@ -154,6 +146,8 @@ class HelpWindowTest : public QObject {
         QTest::newRow("only match, half-width")
             << QStringLiteral("ﾊﾝﾄﾞﾙでも") << QStringLiteral("dialogs.html")
             << QStringLiteral("notify");
+        QTest::newRow("no match stays")
+            << QStringLiteral("存在しない言葉") << QStringLiteral("index.html") << QString();
     }
     void keywordOpensItsPage() {
         QFETCH(QString, keyword);
@@ -185,24 +179,6 @@ class HelpWindowTest : public QObject {
         QCOMPARE(window.KeywordList()->currentItem()->isHidden(), false);
         QCOMPARE(window.CurrentPage().adjusted(QUrl::RemoveFragment).fileName().isEmpty(), false);
         QVERIFY(window.CurrentPage().fileName() != QStringLiteral("index.html"));
-    }
-
-    void unknownKeywordLeavesThePage() {
-        CHelpWindow window(kManual, nullptr);
-        window.ShowKeyword(QStringLiteral("存在しない言葉"));
-        QCOMPARE(VisibleRows(window.KeywordList()), 0);
-        QCOMPARE(window.CurrentPage().fileName(), QStringLiteral("index.html"));
-    }
-
-    void backAndForward() {
-        CHelpWindow window(kManual, nullptr);
-        window.ShowContents();
-        window.ShowKeyword(QStringLiteral("ログの停止"));
-        QCOMPARE(window.CurrentPage().fileName(), QStringLiteral("log.html"));
-        window.Browser()->backward();
-        QCOMPARE(window.CurrentPage().fileName(), QStringLiteral("index.html"));
-        window.Browser()->forward();
-        QCOMPARE(window.CurrentPage().fileName(), QStringLiteral("log.html"));
     }
 
     void missingManualSaysSo() {

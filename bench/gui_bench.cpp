@@ -1,0 +1,284 @@
+// The desktop client, offscreen.
+//
+// Flood: display items posted from another thread as fast as it can, drained and rendered by
+// the display pane with its 90/50 trim; items per second until the last one is shown, and the
+// longest the GUI thread went without serving a 1 ms timer. Baseline, same run: a bare
+// QTextEdit appending the same lines on the GUI thread.
+//
+// Start-up: the tessel program in a child process, from its exec to the connect dialog shown,
+// then connected to a tessel-relay child; its resident size once connected. Baseline, same
+// run: a bare QApplication child showing an empty QDialog.
+//
+// Usage: gui_bench [items]
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include <unistd.h>
+
+#include "connection/ConnectionState.h"
+#include "frame/Settings.h"
+#include "gui/app/TesselApp.h"
+#include "gui/dialogs/ConnectDialog.h"
+#include "gui/frame/MainFrame.h"
+#include "gui/panes/TesselDispView.h"
+#include "gui/platform/GuiFrontEnd.h"
+#include "gui/platform/TextCodec.h"
+#include "support/ChildProcess.h"
+#include "support/TempDirectory.h"
+#include "views/DisplayDrain.h"
+#include "views/DisplayQueue.h"
+
+using namespace tessel;
+using namespace tessel::gui;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::int64_t RealtimeNs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return std::int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+}
+
+long ResidentKib() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+// The GUI thread's longest gap between two turns of a 1 ms timer.
+class StallMeter {
+  public:
+    StallMeter() {
+        timer_.setInterval(1);
+        QObject::connect(&timer_, &QTimer::timeout,
+                         [this] { longest_ = std::max(longest_, clock_.restart()); });
+        clock_.start();
+        timer_.start();
+    }
+    qint64 longestMs() const { return std::max(longest_, clock_.elapsed()); }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 longest_ = 0;
+};
+
+std::string ItemText(int i) {
+    // A typical chat line in code page 932: "今夜のセッション" and a counter.
+    return "\x8d\xa1\x96\xe9\x82\xcc\x83\x5a\x83\x62\x83\x56\x83\x87\x83\x93 line " +
+           std::to_string(i);
+}
+
+void Flood(int items) {
+    test::TempDirectory dir;
+    std::optional<Settings> settings = Settings::Open(dir.path());
+    GuiFrontEnd frontEnd;
+    DisplayQueue queue(frontEnd);
+    DisplayDrain drain({queue, nullptr, nullptr, [] { return NotifySettings{}; },
+                        [] { return std::string("taro"); }});
+    CTesselDispView view(*settings, drain);
+    view.resize(800, 600);
+    view.show();
+    QObject::connect(&frontEnd, &GuiFrontEnd::displayTextPosted, &view,
+                     &CTesselDispView::DrainDisplayQueue);
+    QApplication::processEvents();
+
+    double itemsPerSecond = 0;
+    qint64 stall = 0;
+    {
+        StallMeter meter;
+        QElapsedTimer clock;
+        clock.start();
+        std::atomic<bool> posted{false};
+        std::thread poster([&] {
+            for (int i = 0; i < items; ++i) {
+                queue.PostDisplayItem({"jiro", ItemText(i), DisplayKind::Chat, 0, ""});
+            }
+            posted = true;
+        });
+        while (!posted || queue.size() > 0) {
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        poster.join();
+        QApplication::processEvents();
+        itemsPerSecond = items * 1000.0 / std::max<qint64>(1, clock.elapsed());
+        stall = meter.longestMs();
+    }
+    const bool last = view.toPlainText().contains(
+        QString::fromLatin1(("line " + std::to_string(items - 1)).c_str()));
+
+    double baselinePerSecond = 0;
+    qint64 baselineStall = 0;
+    {
+        QTextEdit bare;
+        bare.setReadOnly(true);
+        bare.resize(800, 600);
+        bare.show();
+        QApplication::processEvents();
+        StallMeter meter;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < items; ++i) {
+            bare.append(QStringLiteral("jiro: ") + FromShiftJis(ItemText(i)));
+        }
+        QApplication::processEvents();
+        baselinePerSecond = items * 1000.0 / std::max<qint64>(1, clock.elapsed());
+        baselineStall = meter.longestMs();
+    }
+    std::printf("flood: %d items, display pane %.0f items/s, longest GUI stall %lld ms%s\n", items,
+                itemsPerSecond, static_cast<long long>(stall), last ? "" : " (LAST ITEM MISSING)");
+    std::printf("flood baseline: bare QTextEdit append %.0f items/s, longest GUI stall %lld ms\n",
+                baselinePerSecond, static_cast<long long>(baselineStall));
+    std::printf("flood ratio: display pane / bare append = %.2f\n",
+                itemsPerSecond / baselinePerSecond);
+}
+
+// Child: the tessel program's start-up; prints when its connect dialog is shown and its
+// resident size once connected.
+int StartupChild(int argc, char** argv) {
+    CTesselApp app(argc, argv);
+    struct ShowWatch : QObject {
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Show && qobject_cast<CConnectDialog*>(watched)) {
+                std::printf("dialog_shown_ns=%lld\n", static_cast<long long>(RealtimeNs()));
+                std::fflush(stdout);
+                QTimer::singleShot(0, static_cast<QDialog*>(watched), &QDialog::accept);
+            }
+            return false;
+        }
+    } watch;
+    app.installEventFilter(&watch);
+    if (!app.InitInstance()) {
+        return 1;
+    }
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!CurrentChannel().empty()) {
+            std::printf("rss_kib=%ld\n", ResidentKib());
+            std::fflush(stdout);
+            app.MainFrame()->close();
+            app.quit();
+        }
+    });
+    poll.start(10);
+    return app.exec();
+}
+
+// Child: the baseline, an empty dialog of a bare Qt program.
+int BareChild(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QDialog dialog;
+    struct ShowWatch : QObject {
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Show) {
+                std::printf("dialog_shown_ns=%lld\nrss_kib=%ld\n",
+                            static_cast<long long>(RealtimeNs()), ResidentKib());
+                std::fflush(stdout);
+                QTimer::singleShot(0, qApp, &QApplication::quit);
+            }
+            return false;
+        }
+    } watch;
+    dialog.installEventFilter(&watch);
+    dialog.show();
+    return app.exec();
+}
+
+long long Field(const std::string& output, const std::string& name) {
+    const std::size_t at = output.find(name + "=");
+    return at == std::string::npos ? -1 : std::atoll(output.c_str() + at + name.size() + 1);
+}
+
+void Startup(const char* self) {
+    test::TempDirectory relayDir;
+    test::ChildProcess relay({TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0"}, relayDir.path());
+    if (!relay.WaitForError("listening on 127.0.0.1:")) {
+        std::printf("startup: relay did not start\n");
+        return;
+    }
+    const std::string log = relay.error();
+    const std::size_t at = log.find("127.0.0.1:") + 10;
+    const std::string port = log.substr(at, log.find_first_not_of("0123456789", at) - at);
+
+    const int runs = 5;
+    long long best = -1, bestBare = -1, rss = -1, rssBare = -1;
+    for (int run = 0; run < runs; ++run) {
+        test::TempDirectory dir;
+        dir.Write("tessel.ini", "[Settings]\r\nipaddr=127.0.0.1\r\nport=" + port +
+                                    "\r\nname=bench\r\nchannel=main\r\n");
+        const long long start = RealtimeNs();
+        test::ChildProcess child({self, "--startup-child"}, dir.path());
+        if (!child.WaitForOutput("rss_kib=", 20s)) {
+            std::printf("startup: the client did not connect\n%s\n", child.error().c_str());
+            return;
+        }
+        const std::string out = child.output();
+        const long long shown = (Field(out, "dialog_shown_ns") - start) / 1000000;
+        best = best < 0 ? shown : std::min(best, shown);
+        rss = std::max(rss, Field(out, "rss_kib"));
+        child.Wait(10s);
+
+        const long long bareStart = RealtimeNs();
+        test::ChildProcess bare({self, "--bare-child"}, dir.path());
+        if (bare.WaitForOutput("rss_kib=", 20s)) {
+            const std::string bareOut = bare.output();
+            const long long bareShown = (Field(bareOut, "dialog_shown_ns") - bareStart) / 1000000;
+            bestBare = bestBare < 0 ? bareShown : std::min(bestBare, bareShown);
+            rssBare = std::max(rssBare, Field(bareOut, "rss_kib"));
+        }
+        bare.Wait(10s);
+    }
+    std::printf(
+        "startup: exec to connect dialog shown %lld ms (best of %d); resident after "
+        "connecting %.1f MiB\n",
+        best, runs, rss / 1024.0);
+    std::printf(
+        "startup baseline: bare QApplication to an empty QDialog shown %lld ms; resident "
+        "%.1f MiB\n",
+        bestBare, rssBare / 1024.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (argc > 1 && std::string(argv[1]) == "--startup-child") {
+        int childArgc = 1;
+        return StartupChild(childArgc, argv);
+    }
+    if (argc > 1 && std::string(argv[1]) == "--bare-child") {
+        int childArgc = 1;
+        return BareChild(childArgc, argv);
+    }
+    const int items = argc > 1 ? std::max(100, std::atoi(argv[1])) : 20000;
+    {
+        QApplication app(argc, argv);
+        Flood(items);
+    }
+    // The children start in directories of their own: name this program absolutely.
+    char self[4096] = {};
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    Startup(length > 0 ? self : argv[0]);
+    return 0;
+}

@@ -1,0 +1,176 @@
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include "connection/ConnectionState.h"
+#include "gui/app/TesselApp.h"
+#include "gui/app/TesselDoc.h"
+#include "gui/dialogs/ConnectDialog.h"
+#include "gui/frame/MainFrame.h"
+#include "gui/panes/TesselDispView.h"
+#include "gui/panes/TesselInputView.h"
+#include "support/ChildProcess.h"
+#include "support/TempDirectory.h"
+
+using namespace tessel;
+using namespace tessel::gui;
+using namespace std::chrono_literals;
+
+namespace {
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// Answers the start-up connect dialog as a person would, once it is on screen: notes whether
+// the main window was already visible, then types into its fields and presses a button.
+struct DialogDriver {
+    bool seen = false;
+    bool mainWindowVisible = false;
+    std::function<void(CConnectDialog&)> act;
+
+    void Arm() {
+        QTimer::singleShot(20, [this] { Poll(); });
+    }
+
+    void Poll() {
+        auto* dialog = qobject_cast<CConnectDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) {
+            QTimer::singleShot(20, [this] { Poll(); });
+            return;
+        }
+        seen = true;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (qobject_cast<CMainFrame*>(window) && window->isVisible()) {
+                mainWindowVisible = true;
+            }
+        }
+        act(*dialog);
+    }
+};
+
+void Retype(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+}  // namespace
+
+// Start-up of the whole program as the tessel binary runs it, and one session through
+// tessel-relay with a second player at a terminal client.
+class AppTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        ResetConnectionState();
+        dir = std::make_unique<test::TempDirectory>();
+        QDir::setCurrent(QString::fromStdString(dir->path()));
+    }
+    void cleanup() {
+        if (auto* app = qobject_cast<CTesselApp*>(qApp); app && app->MainFrame()) {
+            app->MainFrame()->close();
+        }
+        ResetConnectionState();
+    }
+
+    void cancelledConnectStillShowsTheWindow() {
+        DialogDriver driver;
+        driver.act = [](CConnectDialog& dialog) { dialog.reject(); };
+        driver.Arm();
+        auto* app = qobject_cast<CTesselApp*>(qApp);
+        QVERIFY(app->InitInstance());
+        QVERIFY(driver.seen);
+        QVERIFY(!driver.mainWindowVisible);  // the dialog came first
+        CMainFrame* frame = app->MainFrame();
+        QVERIFY(frame->isVisible());
+        QVERIFY(!frame->isMinimized());
+        QCOMPARE(ConnectPending(), 0);
+        QCOMPARE(IsConnected(), 0);
+        QTRY_VERIFY(frame->InputView()->hasFocus());
+        QTest::keyClicks(QApplication::focusWidget(), "typed at once");
+        QCOMPARE(frame->InputView()->toPlainText(), QString("typed at once"));
+    }
+
+    void documentTextGoesIntoTheInputPane() {
+        DialogDriver driver;
+        driver.act = [](CConnectDialog& dialog) { dialog.reject(); };
+        driver.Arm();
+        auto* app = qobject_cast<CTesselApp*>(qApp);
+        QVERIFY(app->InitInstance());
+        dir->Write("notes.txt", "2d6 \x8d\x55\x8c\x82\r\n");  // "2d6 攻撃" in code page 932
+        QVERIFY(app->Document()->OnOpenDocument(QString::fromStdString(dir->dir() + "notes.txt")));
+        QCOMPARE(app->MainFrame()->InputView()->toPlainText(), U("2d6 攻撃\n"));
+        QVERIFY(!app->Document()->OnOpenDocument(QString::fromStdString(dir->dir() + "none.txt")));
+        app->Document()->OnNewDocument();
+        QCOMPARE(app->MainFrame()->InputView()->toPlainText(), QString());
+    }
+
+    // The whole way: the start-up dialog connects to tessel-relay, a typed roll comes back
+    // as a report in the display pane, in the automatic log and at the other player's client.
+    void rollThroughTheRelay() {
+        test::TempDirectory relayDir, jiroDir;
+        test::ChildProcess relay({TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0", "--seed", "7"},
+                                 relayDir.path());
+        QVERIFY(relay.WaitForError("listening on 127.0.0.1:"));
+        const std::string log = relay.error();
+        const std::size_t at = log.find("127.0.0.1:") + 10;
+        const QString port =
+            QString::fromStdString(log.substr(at, log.find_first_not_of("0123456789", at) - at));
+        test::ChildProcess jiro({TESSEL_TERM_BINARY, "--host", "127.0.0.1", "--port",
+                                 port.toStdString(), "--handle", "jiro", "--channel", "main"},
+                                jiroDir.path());
+        QVERIFY(jiro.WaitForOutput(" JOIN #main\n"));
+
+        dir->Write("tessel.ini", "[Settings]\r\nautolog=1\r\nautologname=game.log\r\n");
+        DialogDriver driver;
+        driver.act = [port](CConnectDialog& dialog) {
+            Retype(dialog.HostEdit(), "127.0.0.1");
+            Retype(dialog.PortEdit(), port);
+            Retype(dialog.HandleEdit(), "taro");
+            Retype(dialog.ChannelEdit(), "main");
+            QTest::keyClick(dialog.ChannelEdit(), Qt::Key_Return);
+        };
+        driver.Arm();
+        auto* app = qobject_cast<CTesselApp*>(qApp);
+        QVERIFY(app->InitInstance());
+        QVERIFY(driver.seen);
+        CMainFrame* frame = app->MainFrame();
+        QTRY_VERIFY_WITH_TIMEOUT(frame->windowTitle().endsWith("taro  :  in #main"), 10000);
+
+        jiro.Write("\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF\n");  // こんにちは
+        QTRY_VERIFY_WITH_TIMEOUT(frame->DisplayView()->toPlainText().contains(U("こんにちは")),
+                                 10000);
+
+        QTRY_VERIFY(frame->InputView()->hasFocus());
+        QTest::keyClicks(frame->InputView(), "2d6+1");
+        QTest::keyClick(frame->InputView(), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->DisplayView()->toPlainText().contains(U("taroのロール")),
+                                 10000);
+        QVERIFY(jiro.WaitForOutput("taro\xE3\x81\xAE\xE3\x83\xAD\xE3\x83\xBC\xE3\x83\xAB"));
+        // The log holds the same report, in code page 932: "taroのロール".
+        QTRY_VERIFY(dir->Read("game.log").find("taro\x82\xcc\x83\x8d\x81\x5b\x83\x8b") !=
+                    std::string::npos);
+        QVERIFY(dir->Read("game.log").find("\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd") !=
+                std::string::npos);  // こんにちは
+        jiro.CloseInput();
+    }
+
+  private:
+    std::unique_ptr<test::TempDirectory> dir;
+};
+
+int main(int argc, char** argv) {
+    CTesselApp app(argc, argv);
+    AppTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "AppTest.moc"

@@ -1,0 +1,215 @@
+#include <QAction>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include <set>
+
+#include "gui/dialogs/RollDialog.h"
+#include "gui/frame/CommandTable.h"
+#include "gui/frame/FrameTestSupport.h"
+#include "gui/frame/FrameTitle.h"
+#include "gui/panes/MemoView.h"
+#include "gui/panes/TesselInputView.h"
+
+using namespace tessel;
+using namespace tessel::gui;
+using namespace tessel::gui::test;
+
+namespace {
+
+constexpr int kConnect = 32771, kHandle = 32772, kJoin = 32773, kDisconnect = 32774;
+constexpr int kRoll = 32781, kUserList = 32784, kFileSend = 32788, kQuick1d6 = 32789;
+constexpr int kCtrlShiftA = 32824, kF1 = 32904, kShiftF12 = 32927, kStartLog = 32778;
+constexpr int kStopLog = 32777, kFonts = 32800, kAbout = 57664;
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+}  // namespace
+
+// The command table: menus, keys and the rules of each connection state.
+class FrameCommandTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void cleanup() { ResetConnectionState(); }
+
+    void acceleratorsAreUniqueAndComplete() {
+        std::set<int> keys;
+        for (const Accelerator& accelerator : kAccelerators) {
+            QVERIFY2(keys.insert(accelerator.keys.toCombined()).second,
+                     qPrintable(QKeySequence(accelerator.keys).toString()));
+        }
+        QCOMPARE(keys.size(), std::size_t{91});
+    }
+
+    void quickRolls_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("sides");
+        QTest::newRow("Ctrl+1") << 32789 << 1 << 6;
+        QTest::newRow("Ctrl+3") << 32791 << 3 << 6;
+        QTest::newRow("Ctrl+9") << 32797 << 9 << 6;
+        QTest::newRow("Ctrl+0") << 32804 << 1 << 100;
+        QTest::newRow("Ctrl+Q") << 32808 << 1 << 4;
+        QTest::newRow("Ctrl+E") << 32810 << 1 << 8;
+        QTest::newRow("Ctrl+S") << 32812 << 1 << 12;
+        QTest::newRow("Ctrl+D") << 32813 << 1 << 20;
+    }
+    void quickRolls() {
+        QFETCH(int, id);
+        QFETCH(int, count);
+        QFETCH(int, sides);
+        const std::optional<QuickRoll> roll = QuickRollOf(id);
+        QVERIFY(roll.has_value());
+        QCOMPARE(roll->count, count);
+        QCOMPARE(roll->sides, sides);
+    }
+
+    void enableRules_data() {
+        QTest::addColumn<int>("connecting");
+        QTest::addColumn<int>("pending");
+        QTest::addColumn<int>("connected");
+        QTest::addColumn<bool>("connect");
+        QTest::addColumn<bool>("disconnect");
+        QTest::addColumn<bool>("online");
+        QTest::newRow("offline") << 0 << 0 << 0 << true << false << false;
+        QTest::newRow("connect call running") << 1 << 1 << 0 << false << false << false;
+        QTest::newRow("attempt outstanding") << 0 << 1 << 0 << false << true << false;
+        QTest::newRow("connected") << 0 << 0 << 1 << false << true << true;
+    }
+    void enableRules() {
+        QFETCH(int, connecting);
+        QFETCH(int, pending);
+        QFETCH(int, connected);
+        QFETCH(bool, connect);
+        QFETCH(bool, disconnect);
+        QFETCH(bool, online);
+        FrameFixture f;
+        f.Open();
+        SetConnection(connecting, pending, connected);
+        f.frame->UpdateCommandState();
+        QCOMPARE(f.frame->Action(kConnect)->isEnabled(), connect);
+        QCOMPARE(f.frame->Action(kDisconnect)->isEnabled(), disconnect);
+        for (int id : {kHandle, kJoin, kRoll, kUserList, kFileSend, kQuick1d6, kCtrlShiftA, kF1,
+                       kShiftF12}) {
+            QVERIFY2(f.frame->Action(id)->isEnabled() == online, qPrintable(QString::number(id)));
+            QCOMPARE(f.frame->IsCommandEnabled(id), online);
+        }
+        for (int id : {kStartLog, kFonts, kAbout}) {
+            QVERIFY(f.frame->Action(id)->isEnabled());
+        }
+        QVERIFY(!f.frame->Action(kStopLog)->isEnabled());  // no log open
+    }
+
+    // The rules follow the connection thread without any command being run.
+    void rulesFollowTheFlagsByThemselves() {
+        FrameFixture f;
+        f.Open();
+        QVERIFY(!f.frame->Action(kRoll)->isEnabled());
+        SetConnection(0, 0, 1);
+        QTRY_VERIFY(f.frame->Action(kRoll)->isEnabled());
+        SetConnection(0, 0, 0);
+        QTRY_VERIFY(!f.frame->Action(kRoll)->isEnabled());
+    }
+
+    void disabledAcceleratorIsIgnored() {
+        FrameFixture f;
+        f.Open();
+        f.Show(640, 480);
+        f.frame->InputView()->setFocus();
+        QTest::keyClick(f.frame->InputView(), Qt::Key_R, Qt::ControlModifier);
+        QVERIFY(f.dialogsOpened.empty());
+        QVERIFY(!f.frame->RunCommand(kRoll));
+        QVERIFY(f.dialogsOpened.empty());
+
+        // The same key while connected opens the roll dialog, from inside the input pane,
+        // which would otherwise keep Ctrl+R and Ctrl+A for itself.
+        SetConnection(0, 0, 1);
+        f.frame->UpdateCommandState();
+        QTest::keyClick(f.frame->InputView(), Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(f.dialogsOpened, std::vector<QString>{"tessel::gui::CRollDialog"});
+    }
+
+    void menusCarryEveryItem() {
+        FrameFixture f;
+        f.Open();
+        const QList<QAction*> menus = f.frame->menuBar()->actions();
+        QStringList captions;
+        for (QAction* menu : menus) {
+            captions << menu->text();
+        }
+        QCOMPARE(captions,
+                 QStringList({U("ファイル(&F)"), U("編集(&E)"), U("接続(&C)"), U("コマンド(&X)"),
+                              U("オプション(&O)"), U("カスタマイズ(&V)"), U("ヘルプ(&H)")}));
+        QStringList file;
+        for (QAction* item : menus[0]->menu()->actions()) {
+            file << (item->isSeparator() ? QStringLiteral("-") : item->text());
+        }
+        QCOMPARE(file, QStringList({U("ログを取る...(&L)"), U("自動ログ(&A)"), U("ログの停止(&S)"),
+                                    "-", U("メモの読み込み(&O)"), U("メモの保存(&R)"), "-",
+                                    U("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)")}));
+        QCOMPARE(f.frame->Action(kRoll)->statusTip(), U("ダイスロール"));
+        QCOMPARE(f.frame->Action(kRoll)->toolTip(), U("ダイスを振る"));
+        QCOMPARE(f.frame->findChild<QToolBar*>()->actions().size(), 14);
+    }
+
+    void title_data() {
+        QTest::addColumn<bool>("logging");
+        QTest::addColumn<QByteArray>("handle");
+        QTest::addColumn<QByteArray>("channel");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("nothing yet") << false << QByteArray() << QByteArray() << U("tessel   　　");
+        QTest::newRow("handle only")
+            << false << QByteArray("taro") << QByteArray() << U("tessel   　　taro");
+        QTest::newRow("handle and channel") << false << QByteArray("taro") << QByteArray("#main")
+                                            << U("tessel   　　taro  :  in #main");
+        QTest::newRow("logging") << true << QByteArray("taro") << QByteArray("#main")
+                                 << U("tessel   Ｌ　taro  :  in #main");
+        QTest::newRow("Japanese handle")
+            << false << QByteArray("\x91\xbe\x98\x59") << QByteArray() << U("tessel   　　太郎");
+    }
+    void title() {
+        QFETCH(bool, logging);
+        QFETCH(QByteArray, handle);
+        QFETCH(QByteArray, channel);
+        QFETCH(QString, title);
+        QCOMPARE(FrameTitle(logging, handle.toStdString(), channel.toStdString()), title);
+    }
+
+    // The frame follows the session: the core's title refresh redraws it.
+    void titleFollowsTheSession() {
+        FrameFixture f;
+        f.Open();
+        QCOMPARE(f.frame->windowTitle(), U("tessel   　　"));
+        SetCurrentHandle("taro");
+        f.frame->FrontEnd().TitleRefresh();
+        QTRY_COMPARE(f.frame->windowTitle(), U("tessel   　　taro"));
+        SetCurrentChannel("#dice");
+        f.frame->FrontEnd().TitleRefresh();
+        QTRY_COMPARE(f.frame->windowTitle(), U("tessel   　　taro  :  in #dice"));
+        ResetConnectionState();
+        f.frame->FrontEnd().TitleRefresh();
+        QTRY_COMPARE(f.frame->windowTitle(), U("tessel   　　"));
+    }
+
+    void focusToggleSwitchesBetweenInputAndMemo() {
+        FrameFixture f;
+        f.Open();
+        f.Show(640, 480);
+        f.frame->activateWindow();
+        f.frame->InputView()->setFocus();
+        QTRY_VERIFY(f.frame->InputView()->hasFocus());
+        QTest::keyClick(f.frame->InputView(), Qt::Key_Tab, Qt::ControlModifier);
+        QTRY_VERIFY(f.frame->MemoView()->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        QTRY_VERIFY(f.frame->InputView()->hasFocus());
+    }
+};
+
+QTEST_MAIN(FrameCommandTest)
+#include "FrameCommandTest.moc"

@@ -1,0 +1,108 @@
+#include <QAction>
+#include <QDate>
+#include <QFile>
+#include <QTest>
+
+#include "gui/dialogs/AutoLogSettingsDialog.h"
+#include "gui/frame/FrameTestSupport.h"
+
+using namespace tessel;
+using namespace tessel::gui;
+using namespace tessel::gui::test;
+
+namespace {
+
+constexpr int kAutoLog = 32776, kStopLog = 32777, kStartLog = 32778, kAutoLogSettings = 32903;
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QString Today(const char* pattern) {
+    return QDate::currentDate().toString(QString::fromLatin1(pattern));
+}
+
+}  // namespace
+
+// The logging commands of the file menu and their marks in the menu and the title.
+class FrameLogTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void manualLogOpensTheChosenFileAndMarksTheTitle() {
+        FrameFixture f;
+        f.Open();
+        f.chosenLogFile = QString::fromStdString(f.dir.dir()) + "chat.log";
+        QVERIFY(f.frame->RunCommand(kStartLog));
+        QCOMPARE(f.proposedLogFile, "tsl" + Today("yyMMdd") + ".log");
+        QVERIFY(f.frame->Log().IsLogging());
+        QVERIFY(f.frame->Action(kStopLog)->isEnabled());
+        QCOMPARE(f.frame->windowTitle(), U("tessel   Ｌ　"));
+        QCOMPARE(f.settings->GetString(SettingKey::logdir), f.dir.dir());
+
+        // What the display pane shows goes into the log.
+        f.frame->Queue().PostDisplayItem({"", "dice night\r\n", DisplayKind::System, 0, ""});
+        QTRY_VERIFY(f.dir.Read("chat.log").find("dice night") != std::string::npos);
+
+        QVERIFY(f.frame->RunCommand(kStopLog));
+        QVERIFY(!f.frame->Log().IsLogging());
+        QVERIFY(!f.frame->Action(kStopLog)->isEnabled());
+        QCOMPARE(f.frame->windowTitle(), U("tessel   　　"));
+    }
+
+    void cancelledManualLogChangesNothing() {
+        FrameFixture f;
+        f.Open();
+        f.chosenLogFile.clear();
+        QVERIFY(f.frame->RunCommand(kStartLog));
+        QVERIFY(!f.frame->Log().IsLogging());
+        QCOMPARE(f.frame->windowTitle(), U("tessel   　　"));
+    }
+
+    void automaticLogSwitchCarriesTheCheckMark() {
+        FrameFixture f;
+        f.Open();
+        f.settings->SetString(SettingKey::logdir, f.dir.dir());
+        f.Close();  // a fresh frame reads the directory
+        f.Open();
+        QVERIFY(!f.frame->Action(kAutoLog)->isChecked());
+        QVERIFY(f.frame->RunCommand(kAutoLog));
+        QVERIFY(f.frame->Action(kAutoLog)->isChecked());
+        QVERIFY(f.frame->Log().IsLogging());
+        QCOMPARE(f.settings->GetInt(SettingKey::autolog), 1);
+        QVERIFY(f.dir.Exists("tsl" + Today("yyMMdd").toStdString() + ".log"));
+
+        // Stopping keeps the switch on.
+        QVERIFY(f.frame->RunCommand(kStopLog));
+        QVERIFY(f.frame->Action(kAutoLog)->isChecked());
+        QVERIFY(f.frame->RunCommand(kAutoLog));
+        QVERIFY(!f.frame->Action(kAutoLog)->isChecked());
+        QCOMPARE(f.settings->GetInt(SettingKey::autolog), 0);
+    }
+
+    void automaticLogSettingsAreStoredUnlessCancelled() {
+        FrameFixture f;
+        f.Open();
+        const QString directory = QString::fromStdString(f.dir.dir());
+        f.answer = [&](QDialog& dialog) {
+            auto& settings = dynamic_cast<CAutoLogSettingsDialog&>(dialog);
+            settings.m_logDir = directory;
+            settings.m_autoLogName = "%y-%N.log";
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(f.frame->RunCommand(kAutoLogSettings));
+        QCOMPARE(f.settings->GetString(SettingKey::logdir), f.dir.dir());
+        QCOMPARE(f.settings->GetString(SettingKey::autologname), "%y-%N.log");
+        QCOMPARE(f.frame->Log().AutoLogName(), "%y-%N.log");
+
+        f.answer = [](QDialog& dialog) {
+            dynamic_cast<CAutoLogSettingsDialog&>(dialog).m_autoLogName = "other.log";
+            return int(QDialog::Rejected);
+        };
+        QVERIFY(f.frame->RunCommand(kAutoLogSettings));
+        QCOMPARE(f.settings->GetString(SettingKey::autologname), "%y-%N.log");
+    }
+};
+
+QTEST_MAIN(FrameLogTest)
+#include "FrameLogTest.moc"

@@ -1,0 +1,197 @@
+#include <QAction>
+#include <QStatusBar>
+#include <QTest>
+
+#include <filesystem>
+#include <random>
+
+#include "gui/dialogs/ConnectDialog.h"
+#include "gui/dialogs/FileReceiveDialog.h"
+#include "gui/dialogs/FileSendDialog.h"
+#include "gui/dialogs/ModeDialog.h"
+#include "gui/dialogs/PrivateMessageDialog.h"
+#include "gui/frame/FrameTestSupport.h"
+#include "session/SessionState.h"
+#include "support/ChildProcess.h"
+
+using namespace tessel;
+using namespace tessel::gui;
+using namespace tessel::gui::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kConnect = 32771, kMode = 32782, kPrivateMessage = 32783, kFileReceive = 32787,
+              kFileSend = 32788, kSoundReceive = 32801;
+
+// tessel-relay with a terminal player "jiro" who accepts files, and the frame as "taro".
+struct RelayWithJiro : FrameFixture {
+    tessel::test::TempDirectory relayDir, jiroDir;
+    std::unique_ptr<tessel::test::ChildProcess> relay, jiro;
+    QString port;
+
+    void Start() {
+        relay = std::make_unique<tessel::test::ChildProcess>(
+            std::vector<std::string>{TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0"},
+            relayDir.path());
+        QVERIFY(relay->WaitForError("listening on 127.0.0.1:"));
+        const std::string log = relay->error();
+        const std::size_t at = log.find("127.0.0.1:") + 10;
+        port = QString::fromStdString(log.substr(at, log.find_first_not_of("0123456789", at) - at));
+        std::filesystem::create_directory(jiroDir.dir() + "recv");
+        jiroDir.Write("tessel.ini",
+                      "[Options]\r\nisrecvfile=1\r\nsavefiledir=" + jiroDir.dir() + "recv/\r\n");
+        jiro = std::make_unique<tessel::test::ChildProcess>(
+            std::vector<std::string>{TESSEL_TERM_BINARY, "--host", "127.0.0.1", "--port",
+                                     port.toStdString(), "--handle", "jiro", "--channel", "main"},
+            jiroDir.path());
+        QVERIFY(jiro->WaitForOutput(" JOIN #main\n"));
+        Open();
+        answer = [this](QDialog& dialog) {
+            auto& connect = dynamic_cast<CConnectDialog&>(dialog);
+            connect.m_host = "127.0.0.1";
+            connect.m_port = port.toInt();
+            connect.m_handle = "taro";
+            connect.m_channel = "main";
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(frame->RunCommand(kConnect));
+        QTRY_VERIFY_WITH_TIMEOUT(!CurrentChannel().empty(), 10000);
+        // jiro's arrival is in the user table once the list has come.
+        QTRY_VERIFY_WITH_TIMEOUT(frame->KnownHandles().contains("jiro"), 10000);
+    }
+};
+
+std::string Bytes(std::size_t size) {
+    std::string data(size, '\0');
+    std::mt19937 random(static_cast<unsigned>(size));
+    for (char& c : data) {
+        c = static_cast<char>(random());
+    }
+    return data;
+}
+
+}  // namespace
+
+// The options menu and the dialogs of the command menu that remember a choice.
+class FrameOptionsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void cleanup() { ResetConnectionState(); }
+
+    void soundSwitchTogglesItsSettingAndCheckMark() {
+        FrameFixture f;
+        f.Open();
+        QVERIFY(!f.frame->Action(kSoundReceive)->isChecked());
+        QVERIFY(f.frame->RunCommand(kSoundReceive));
+        QVERIFY(f.frame->Action(kSoundReceive)->isChecked());
+        QCOMPARE(f.settings->GetInt(SettingKey::isrecvwave), 1);
+        QVERIFY(f.frame->RunCommand(kSoundReceive));
+        QVERIFY(!f.frame->Action(kSoundReceive)->isChecked());
+        QCOMPARE(f.settings->GetInt(SettingKey::isrecvwave), 0);
+    }
+
+    void receiveDirectory_data() {
+        QTest::addColumn<int>("accept");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("accept adds the separator")
+            << 1 << "/tmp/in" << QByteArray("/tmp/in/") << true;
+        QTest::newRow("accept keeps one separator")
+            << 1 << "/tmp/in/" << QByteArray("/tmp/in/") << true;
+        QTest::newRow("refuse keeps the text") << 0 << "/tmp/in" << QByteArray("/tmp/in") << false;
+    }
+    void receiveDirectory() {
+        QFETCH(int, accept);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, checked);
+        FrameFixture f;
+        f.Open();
+        f.answer = [&](QDialog& dialog) {
+            auto& receive = dynamic_cast<CFileReceiveDialog&>(dialog);
+            receive.m_directory = typed;
+            receive.m_accept = accept;
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(f.frame->RunCommand(kFileReceive));
+        QCOMPARE(QByteArray::fromStdString(f.settings->GetString(SettingKey::savefiledir)), stored);
+        QCOMPARE(f.settings->GetInt(SettingKey::isrecvfile), accept);
+        QCOMPARE(f.frame->Action(kFileReceive)->isChecked(), checked);
+    }
+
+    void modeDialogStartsFromTheDiceMode() {
+        FrameFixture f;
+        f.Open();
+        SetConnection(0, 0, 1);
+        f.frame->UpdateCommandState();
+        int offered = -2;
+        f.answer = [&](QDialog& dialog) {
+            offered = dynamic_cast<CModeDialog&>(dialog).m_mode;
+            return int(QDialog::Rejected);
+        };
+        SetOpenDice(1);
+        QVERIFY(f.frame->RunCommand(kMode));
+        QCOMPARE(offered, 0);
+        SetOpenDice(0);
+        QVERIFY(f.frame->RunCommand(kMode));
+        QCOMPARE(offered, 1);
+        SetOpenDice(1);
+    }
+
+    void privateMessageOffersTheUsersAndKeepsTheTarget() {
+        RelayWithJiro f;
+        f.Start();
+        QStringList offered;
+        QString preselected;
+        f.answer = [&](QDialog& dialog) {
+            auto& message = dynamic_cast<CPrivateMessageDialog&>(dialog);
+            offered = message.m_handles;
+            preselected = message.m_destination;
+            message.m_destination = "jiro";
+            message.m_message = QString::fromUtf8("内緒の話");
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(f.frame->RunCommand(kPrivateMessage));
+        QVERIFY(offered.contains("jiro") && offered.contains("taro"));
+        QCOMPARE(preselected, QString("*"));
+        QCOMPARE(f.frame->LastTarget(), QString("jiro"));
+        QVERIFY(f.jiro->WaitForOutput("\xE5\x86\x85\xE7\xB7\x92\xE3\x81\xAE\xE8\xA9\xB1"));
+        QVERIFY(f.frame->RunCommand(kPrivateMessage));
+        QCOMPARE(preselected, QString("jiro"));
+    }
+
+    // Files reach the other player byte for byte while the window keeps running; a file over
+    // the limit is refused with a message and nothing is sent.
+    void fileSendThroughTheRelay() {
+        RelayWithJiro f;
+        f.Start();
+        for (const std::size_t size : {700u, 1024u, 1500u, 32768u, 32769u}) {
+            const std::string name = "f" + std::to_string(size) + ".bin";
+            const std::string data = Bytes(size);
+            f.dir.Write(name, data);
+            f.answer = [&](QDialog& dialog) {
+                auto& send = dynamic_cast<CFileSendDialog&>(dialog);
+                send.m_destination = "jiro";
+                send.m_path = QString::fromStdString(f.dir.dir() + name);
+                return int(QDialog::Accepted);
+            };
+            QVERIFY(f.frame->RunCommand(kFileSend));
+            if (size > 32768) {
+                QVERIFY(f.frame->statusBar()->currentMessage().contains("32768"));
+                continue;
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(f.jiroDir.Read("recv/" + name) == data, 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                f.frame->statusBar()->currentMessage().contains(QString::fromUtf8("送信しました")),
+                15000);
+        }
+        QVERIFY(!f.jiroDir.Exists("recv/f32769.bin"));
+        QCOMPARE(f.settings->GetString(SettingKey::prevsendfile), f.dir.dir() + "f32768.bin");
+    }
+};
+
+QTEST_MAIN(FrameOptionsTest)
+#include "FrameOptionsTest.moc"
