@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 
+#include "protocol/DiceRules.h"
 #include "protocol/ProtocolMessage.h"
 #include "protocol/ProtocolState.h"
 
@@ -41,8 +42,7 @@ inline constexpr int kMaxSides = 255;
 inline constexpr int kMaxRounds = 10;
 inline constexpr int kMaxRule = 255;
 // Parameters from 128 up mark a re-roll on the client's screen, so a request may not use them.
-inline constexpr int kMaxRuleParameter = 127;
-inline constexpr int kRerollMark = 128;
+inline constexpr int kMaxRuleParameter = kRerollFlag - 1;
 
 // Pending output of one connection; a client that lets it fill up is not reading.
 inline constexpr std::size_t kMaxOutputBytes = 1024 * 1024;

@@ -19,8 +19,9 @@ std::string LogText(std::string_view wire, std::size_t limit) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02X", b);
             out += hex;
-        } else if (IsShiftJisLead(b) && i + 1 < sjis.size()) {
-            out += sjis.substr(i, 2);  // a pair stays whole
+        } else if (ShiftJisCharLength(sjis, i) == 2) {
+            // A pair stays whole; a lead byte before a control byte does not shield it.
+            out += sjis.substr(i, 2);
             ++i;
         } else {
             out += sjis[i];

@@ -265,7 +265,7 @@ void RequestHandler::Roll(Turn& turn) {
                           "previous dice leave no room for a new round");
         }
         dice = request.body + "0\n" + *rounds;
-        shownParameter += kRerollMark;
+        shownParameter += kRerollFlag;
     } else {
         dice = RollRounds(roll, *dice_, kMaxBodyBytes).value_or("");
     }

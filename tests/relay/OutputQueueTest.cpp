@@ -76,6 +76,8 @@ TEST(LogText, ShowsShiftJisAndEscapesControlBytes) {
     // 太郎 in EUC-JP becomes Shift-JIS; the line feed and escape cannot end or colour a line.
     EXPECT_EQ(LogText("OPEN a:1 \xC2\xC0\xCF\xBA\n\x1B[31m"),
               "OPEN a:1 \x91\xBE\x98\x59\\x0A\\x1B[31m");
+    // A byte that passes through as a lead byte must not carry a control byte with it.
+    EXPECT_EQ(LogText("\x8E\x1B[31m"), "\x8E\\x1B[31m");
 }
 
 TEST(LogText, IsCutWithoutSplittingACharacter) {
