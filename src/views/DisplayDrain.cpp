@@ -1,5 +1,7 @@
 #include "views/DisplayDrain.h"
 
+#include "views/RollReport.h"
+
 namespace tessel {
 
 void DisplayDrain::Show(DisplaySink& sink, std::string_view line) {
@@ -16,7 +18,9 @@ int DisplayDrain::Drain(DisplaySink& sink, int limit) {
             break;
         }
         const std::string own = services_.ownHandle ? services_.ownHandle() : std::string();
-        const std::string line = BuildDisplayLine(*item, own);
+        const std::string line = BuildDisplayLine(*item);
+        // The one place a shown roll becomes the player's own, for re-rolls and fake rolls.
+        RecordIfOwnRoll(*item, own);
         if (RunsNotifyCheck(*item) && services_.sound != nullptr && services_.notifySettings) {
             NotifyCheck(*item, own, services_.notifySettings(), *services_.sound);
         }

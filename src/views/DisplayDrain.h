@@ -20,9 +20,10 @@ class DisplaySink {
     virtual void AppendRun(ColourMarker slot, std::string_view text) = 0;
 };
 
-// What a front end does when display items are waiting: for each item, the notification
-// check for a chat line, the line with its colours appended to the pane, and the line without
-// markers appended to the log. A log that fails is reported once in the pane.
+// What a front end does when display items are waiting: for each item, the own-roll record
+// for a roll of the player's, the notification check for a chat line, the line with its colours
+// appended to the pane, and the line without markers appended to the log. A log that fails is
+// reported once in the pane.
 class DisplayDrain {
   public:
     struct Services {

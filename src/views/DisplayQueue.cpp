@@ -12,7 +12,7 @@ void Cut(std::string& text) {
 }
 
 std::size_t BytesOf(const DisplayItem& item) {
-    return sizeof item + item.name.size() + item.text.size() + item.rollInfo.size();
+    return sizeof item + item.name.size() + item.text.size() + item.rollInfo.note.size();
 }
 
 }  // namespace
@@ -40,7 +40,7 @@ void PostSystemLine(DisplayQueue& queue, std::string text) {
 }
 
 void DisplayQueue::PostDisplayItem(DisplayItem item) {
-    for (std::string* field : {&item.name, &item.text, &item.rollInfo}) {
+    for (std::string* field : {&item.name, &item.text, &item.rollInfo.note}) {
         Cut(*field);
         *field = WithoutMarkers(*field);
     }
