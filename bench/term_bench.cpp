@@ -2,7 +2,8 @@
 // kind of socket in the same run, so the figures are ratios that survive a busy machine.
 //
 //   flood      100k chat messages: lines per second printed by tessel-term, lines per second
-//              of a minimal client that frames the stream and writes the same lines, the
+//              of a minimal client that frames the stream, converts each body from EUC-JP and
+//              writes the same lines to a pipe, the
 //              ratio of the two (target: 0.5 or better), and tessel-term's peak resident size.
 //   slow       the same flood while standard output is read at 10 KB/s: tessel-term's
 //              resident size once a second (flat when the display queue holds the server back).
@@ -13,6 +14,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -134,8 +136,37 @@ class FloodServer {
     std::thread thread_;
 };
 
-// The least a client can do with the stream: frame each message by its header and length and
-// write "name: body" lines out.
+// Standard output of the measured client: a pipe that a thread here empties as fast as it can.
+class OutputPipe {
+  public:
+    OutputPipe() {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) {
+            Fail("pipe");
+        }
+        read_ = fds[0];
+        write_ = fds[1];
+        thread_ = std::thread([this] {
+            char buffer[65536];
+            while (::read(read_, buffer, sizeof buffer) > 0) {
+            }
+        });
+    }
+    ~OutputPipe() {
+        ::close(write_);
+        thread_.join();
+        ::close(read_);
+    }
+    int fd() const { return write_; }
+
+  private:
+    int read_ = -1;
+    int write_ = -1;
+    std::thread thread_;
+};
+
+// The least a client can do with the stream: frame each message by its header and length,
+// convert the body from EUC-JP for the terminal, and write "name: body" lines to a pipe.
 double MinimalClientSeconds(const std::string& flood, int lines) {
     FloodServer server(flood);
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -147,7 +178,9 @@ double MinimalClientSeconds(const std::string& flood, int lines) {
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         Fail("minimal client cannot connect");
     }
-    const int out = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    OutputPipe pipe;
+    const int out = pipe.fd();
+    const iconv_t toUtf8 = ::iconv_open("UTF-8", "EUC-JP");
     std::string buffer;
     std::string output;
     std::size_t at = 0;
@@ -173,20 +206,34 @@ double MinimalClientSeconds(const std::string& flood, int lines) {
             const std::size_t nameAt = buffer.find(' ', command) + 1;
             output.append(buffer, nameAt, buffer.find('\n', nameAt) - nameAt);
             output += ": ";
-            output.append(buffer, end + 2, length);
+            char* in = buffer.data() + end + 2;
+            std::size_t inLeft = length;
+            const std::size_t used = output.size();
+            output.resize(used + 4 * length);
+            char* to = output.data() + used;
+            std::size_t toLeft = 4 * length;
+            ::iconv(toUtf8, &in, &inLeft, &to, &toLeft);
+            output.resize(output.size() - toLeft);
             output += '\n';
             at = end + 2 + length;
             ++seen;
         }
         if (!output.empty()) {
-            [[maybe_unused]] const ssize_t w = ::write(out, output.data(), output.size());
+            std::string_view left = output;
+            while (!left.empty()) {
+                const ssize_t w = ::write(out, left.data(), left.size());
+                if (w <= 0) {
+                    Fail("minimal client cannot write its output");
+                }
+                left.remove_prefix(static_cast<std::size_t>(w));
+            }
             output.clear();
         }
         buffer.erase(0, at);
         at = 0;
     }
     const double seconds = Seconds(Clock::now() - start);
-    ::close(out);
+    ::iconv_close(toUtf8);
     ::close(fd);
     return seconds;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <limits>
 #include <string>
@@ -46,6 +47,7 @@ class DisplayDrain {
 
     Services services_;
     ColourRunSplitter splitter_;
+    std::deque<DisplayItem> batch_;
 };
 
 }  // namespace tessel

@@ -136,4 +136,9 @@ std::vector<ColouredRun> ColourRunSplitter::Split(std::string_view text) {
     return std::move(split.runs);
 }
 
+void ColourRunSplitter::Paint(std::string_view text,
+                              const std::function<void(ColourMarker, std::string_view)>& paint) {
+    slot_ = WalkRuns(text, slot_, paint);
+}
+
 }  // namespace tessel

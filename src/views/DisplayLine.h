@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,9 @@ std::string LogLineOf(std::string_view text);
 class ColourRunSplitter {
   public:
     std::vector<ColouredRun> Split(std::string_view text);
+    // The same runs handed to `paint` as views into `text`, without copying them.
+    void Paint(std::string_view text,
+               const std::function<void(ColourMarker, std::string_view)>& paint);
     ColourMarker slot() const { return slot_; }
 
   private:

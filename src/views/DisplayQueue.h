@@ -99,6 +99,9 @@ class DisplayQueue {
     // neutralised here (see WithoutMarkers), as markers are only added when a line is drawn.
     void PostDisplayItem(DisplayItem item);
     std::optional<DisplayItem> TakeDisplayItem();
+    // Moves up to `max` items, oldest first, to the end of `out` under one lock; returns how
+    // many. A drain that takes a batch at once does not contend with the producer per item.
+    std::size_t TakeDisplayItems(std::deque<DisplayItem>& out, std::size_t max);
     void Clear();
     std::size_t size() const;
 
