@@ -303,7 +303,10 @@ void CClientSocket::OnPollEvents(short revents, Clock::time_point now) {
         FlushUnsent();
     }
     if (revents & (POLLIN | POLLHUP | POLLERR)) {
-        ReadAvailable(now);
+        // A broken connection is taken down even while reading is paused (poll reports it
+        // whatever was asked for, and would report it again at once): what is left to read is
+        // bounded, and nothing more can follow it.
+        ReadAvailable(now, (revents & (POLLHUP | POLLERR)) != 0);
     }
 }
 
@@ -315,11 +318,11 @@ std::optional<CClientSocket::Clock::time_point> CClientSocket::Deadline() const 
     return reader_.Deadline();
 }
 
-void CClientSocket::ReadAvailable(Clock::time_point now) {
+void CClientSocket::ReadAvailable(Clock::time_point now, bool broken) {
     std::array<char, 65536> chunk;
     // A bounded number of reads per wake keeps the mailbox served while a flood arrives.
     for (int round = 0; round < 16 && IsConnected(); ++round) {
-        if (Paused(now)) {
+        if (Paused(now) && !broken) {
             return;
         }
         const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), MSG_DONTWAIT);

@@ -85,7 +85,7 @@ class CClientSocket : public LocalEndpoint {
     void OnClose();
     void Closed();
     void ReportConnectError(int code);
-    void ReadAvailable(Clock::time_point now);
+    void ReadAvailable(Clock::time_point now, bool broken = false);
     void DeliverMessages(Clock::time_point now);
     void FlushUnsent();
     void FlushBeforeClose();

@@ -35,7 +35,7 @@ void MessageReader::Reset() {
     ended_ = false;
 }
 
-std::optional<std::string> MessageReader::TakeLine(bool flush) {
+std::optional<std::string_view> MessageReader::TakeLine(bool flush) {
     const std::size_t available = Available();
     const std::size_t scan = std::min(available, kLineLimit);
     const char* start = buffer_.data() + consumed_;
@@ -51,13 +51,14 @@ std::optional<std::string> MessageReader::TakeLine(bool flush) {
     } else {
         return std::nullopt;
     }
-    std::string line(start, length);
+    // One line buffer for every line: a flood of messages costs no allocation per line.
+    line_.assign(start, length);
     consumed_ += taken;
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
+    if (!line_.empty() && line_.back() == '\r') {
+        line_.pop_back();
     }
-    line += '\n';
-    return line;
+    line_ += '\n';
+    return std::string_view(line_);
 }
 
 void MessageReader::ReadHeaderLine(std::string_view line) {
@@ -80,8 +81,16 @@ bool MessageReader::Finish(ProtocolMessage& out, bool complete) {
     if (!complete) {
         message_.contentLength = 0;
     }
-    message_.body.assignBytes(body_);
-    out = message_;
+    // The header fields, then the body straight from where it was gathered: the body field's
+    // 4352 bytes are not copied twice for every message.
+    out.command = message_.command;
+    out.arguments = message_.arguments;
+    out.commandLine = message_.commandLine;
+    out.contentLength = message_.contentLength;
+    out.contentType = message_.contentType;
+    out.id = message_.id;
+    out.rollSlot = message_.rollSlot;
+    out.body.assignBytes(body_);
     body_.clear();
     state_ = State::Greeting;
     return true;

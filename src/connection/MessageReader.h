@@ -56,7 +56,7 @@ class MessageReader {
 
     bool InProgress() const { return state_ != State::Greeting || Available() > 0; }
     std::size_t Available() const { return buffer_.size() - consumed_; }
-    std::optional<std::string> TakeLine(bool flush);
+    std::optional<std::string_view> TakeLine(bool flush);
     void ReadHeaderLine(std::string_view line);
     bool Finish(ProtocolMessage& out, bool complete);
 
@@ -66,6 +66,7 @@ class MessageReader {
     State state_ = State::Greeting;
     ProtocolMessage message_;
     std::string body_;
+    std::string line_;
     Clock::time_point lastByte_{};
     bool ended_ = false;
 };

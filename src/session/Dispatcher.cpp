@@ -218,11 +218,12 @@ void Dispatcher::OnShow(const ProtocolMessage& message) {
     item.kind = DisplayKind::Roll;
     item.name = std::string(WordAt(line, 3));
     item.text = std::string(message.body.view());
-    item.rollInfo = std::to_string(ReadDecimal(WordAt(line, 1))) + ' ' +
-                    std::to_string(ReadDecimal(WordAt(line, 2))) + ' ' +
-                    std::to_string(ReadDecimal(WordAt(line, 4))) + ' ' +
-                    std::to_string(ReadDecimal(WordAt(line, 5))) + ' ' +
-                    std::to_string(ModifierOfId(id)) + ' ' + note;
+    item.rollInfo.count = ReadDecimal(WordAt(line, 1));
+    item.rollInfo.sides = ReadDecimal(WordAt(line, 2));
+    item.rollInfo.rule = ReadDecimal(WordAt(line, 4));
+    item.rollInfo.parameter = ReadDecimal(WordAt(line, 5));
+    item.rollInfo.modifier = ModifierOfId(id);
+    item.rollInfo.note = note;
     services_.display.PostDisplayItem(std::move(item));
 }
 

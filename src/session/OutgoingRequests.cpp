@@ -1,5 +1,7 @@
 #include "session/OutgoingRequests.h"
 
+#include <optional>
+
 #include "connection/ConnectionState.h"
 #include "protocol/CommandParser.h"
 #include "protocol/Words.h"
@@ -11,15 +13,15 @@ namespace {
 
 struct ModeEcho {
     std::string_view arguments;
-    int openDice;  // -1: unchanged
+    std::optional<bool> openDice;  // none: unchanged
     std::string_view text;
 };
 
 constexpr ModeEcho kModeEchoes[] = {
-    {"-o", 0, texts::kSecretDiceMode},
-    {"+o", 1, texts::kOpenDiceMode},
-    {"+m", -1, texts::kMasterMode},
-    {"-m", -1, texts::kPlayerMode},
+    {"-o", false, texts::kSecretDiceMode},
+    {"+o", true, texts::kOpenDiceMode},
+    {"+m", std::nullopt, texts::kMasterMode},
+    {"-m", std::nullopt, texts::kPlayerMode},
 };
 
 }  // namespace
@@ -77,8 +79,8 @@ void OutgoingRequests::SendCommand(std::string_view text) {
         case CommandCode::Mode:
             for (const ModeEcho& echo : kModeEchoes) {
                 if (message.arguments.view() == echo.arguments) {
-                    if (echo.openDice >= 0) {
-                        SetOpenDice(echo.openDice);
+                    if (echo.openDice) {
+                        SetOpenDice(*echo.openDice);
                     }
                     Echo(echo.text);
                     break;

@@ -5,17 +5,17 @@
 namespace tessel {
 namespace {
 
-std::atomic<int>& OpenDiceValue() {
-    static std::atomic<int> value{1};
+std::atomic<bool>& OpenDiceValue() {
+    static std::atomic<bool> value{true};
     return value;
 }
 
 }  // namespace
 
-int OpenDice() {
+bool OpenDice() {
     return OpenDiceValue().load();
 }
-void SetOpenDice(int value) {
+void SetOpenDice(bool value) {
     OpenDiceValue().store(value);
 }
 

@@ -11,9 +11,9 @@
 
 namespace tessel {
 
-// 1 while the user has asked for open dice, 0 after asking for secret dice.
-int OpenDice();
-void SetOpenDice(int value);
+// True while the user has asked for open dice, false after asking for secret dice.
+bool OpenDice();
+void SetOpenDice(bool value);
 
 struct UserEntry {
     FixedText<kNameFieldSize> handle;  // empty: an unused row

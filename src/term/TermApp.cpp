@@ -79,23 +79,38 @@ class TerminalSink : public DisplaySink {
         }
     }
 
+    // Runs are gathered and written out together at Flush (or when much has gathered), so a
+    // flood costs one write per batch, not several per line.
     void AppendRun(ColourMarker slot, std::string_view text) override {
-        const std::string lines = Printable(codec_.ToUtf8(text));
         if (colour_) {
-            std::cout << colours_[static_cast<int>(slot)] << lines << "\x1B[0m";
-        } else {
-            std::cout << lines;
+            pending_ += colours_[static_cast<int>(slot)];
+        }
+        AppendPrintable(pending_, codec_.ToUtf8(text));
+        if (colour_) {
+            pending_ += "\x1B[0m";
+        }
+        if (pending_.size() >= kFlushSize) {
+            Flush();
         }
     }
 
-    void Flush() { std::cout.flush(); }
+    void Flush() {
+        std::cout.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+        std::cout.flush();
+        pending_.clear();
+    }
+
+    static std::string Printable(std::string_view utf8) {
+        std::string out;
+        AppendPrintable(out, utf8);
+        return out;
+    }
 
     // What a peer sends must never drive the terminal: control characters other than line
     // feed and tab show as "^X" (C0 and DEL) or U+FFFD (C1), so no escape sequence can move the
     // cursor, retitle the window or write the clipboard. The pane's CR LF becomes LF.
-    static std::string Printable(std::string_view utf8) {
-        std::string out;
-        out.reserve(utf8.size());
+    static void AppendPrintable(std::string& out, std::string_view utf8) {
+        out.reserve(out.size() + utf8.size());
         for (std::size_t i = 0; i < utf8.size(); ++i) {
             const auto b = static_cast<unsigned char>(utf8[i]);
             if (b == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
@@ -113,13 +128,15 @@ class TerminalSink : public DisplaySink {
                 out += static_cast<char>(b);
             }
         }
-        return out;
     }
 
   private:
+    static constexpr std::size_t kFlushSize = 1 << 16;
+
     const TermCodec& codec_;
     bool colour_;
     std::string colours_[4];
+    std::string pending_;
 };
 
 // The notification sound of a terminal is its bell.

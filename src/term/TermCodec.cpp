@@ -1,5 +1,6 @@
 #include "term/TermCodec.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace tessel {
@@ -39,10 +40,14 @@ std::optional<std::string> TermCodec::ToShiftJis(std::string_view utf8) const {
 }
 
 std::string TermCodec::ToUtf8(std::string_view sjis) const {
-    std::string out;
-    if (toUtf8_ == kInvalid) {
+    // Below 0x80 code page 932 is ASCII, byte for byte the same in UTF-8: most of a chat
+    // flood needs no converter at all.
+    const bool ascii = std::all_of(sjis.begin(), sjis.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii || toUtf8_ == kInvalid) {
         return std::string(sjis);
     }
+    std::string out;
     iconv(toUtf8_, nullptr, nullptr, nullptr, nullptr);
     char* in = const_cast<char*>(sjis.data());
     std::size_t inLeft = sjis.size();

@@ -37,6 +37,8 @@ void TermFrontEnd::Post(TermEvent event) {
 
 std::deque<TermEvent> TermFrontEnd::TakeAll() {
     std::lock_guard guard(lock_);
+    // Cleared before the caller drains, so an item posted during the drain posts again.
+    displayPending_ = false;
     // Under the lock: a post that finds the list empty after this writes the descriptor anew.
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t n = ::read(fd_, &count, sizeof count);

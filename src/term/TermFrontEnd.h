@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -32,7 +33,12 @@ class TermFrontEnd : public FrontEnd {
     TermFrontEnd(const TermFrontEnd&) = delete;
     TermFrontEnd& operator=(const TermFrontEnd&) = delete;
 
-    void DisplayTextPosted() override { Post(TermEvent::DisplayText); }
+    void DisplayTextPosted() override {
+        // While a display event waits, later items are drained with it: nothing to post.
+        if (!displayPending_.exchange(true)) {
+            Post(TermEvent::DisplayText);
+        }
+    }
     void HostConnected() override { Post(TermEvent::HostConnected); }
     void UserListRefresh() override { Post(TermEvent::UserListRefresh); }
     void UserListClear() override { Post(TermEvent::UserListClear); }
@@ -51,6 +57,7 @@ class TermFrontEnd : public FrontEnd {
     int fd_;
     std::mutex lock_;
     std::deque<TermEvent> events_;
+    std::atomic<bool> displayPending_{false};
 };
 
 }  // namespace tessel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <limits>
 #include <string>
@@ -20,9 +21,10 @@ class DisplaySink {
     virtual void AppendRun(ColourMarker slot, std::string_view text) = 0;
 };
 
-// What a front end does when display items are waiting: for each item, the notification
-// check for a chat line, the line with its colours appended to the pane, and the line without
-// markers appended to the log. A log that fails is reported once in the pane.
+// What a front end does when display items are waiting: for each item, the own-roll record
+// for a roll of the player's, the notification check for a chat line, the line with its colours
+// appended to the pane, and the line without markers appended to the log. A log that fails is
+// reported once in the pane.
 class DisplayDrain {
   public:
     struct Services {
@@ -45,6 +47,7 @@ class DisplayDrain {
 
     Services services_;
     ColourRunSplitter splitter_;
+    std::deque<DisplayItem> batch_;
 };
 
 }  // namespace tessel

@@ -69,7 +69,7 @@ std::string_view CutAtCharacter(std::string_view text, std::size_t maxBytes) {
     return text.substr(0, end);
 }
 
-std::string BuildDisplayLine(const DisplayItem& item, std::string_view ownHandle) {
+std::string BuildDisplayLine(const DisplayItem& item) {
     const std::string_view name = TextOf(item.name);
     const std::string_view text = TextOf(item.text);
     std::string line;
@@ -101,7 +101,7 @@ std::string BuildDisplayLine(const DisplayItem& item, std::string_view ownHandle
             line += MarkNormal;
             break;
         case DisplayKind::Roll:
-            line = RenderRollReport(item, ownHandle);
+            line = RenderRollReport(item);
             break;
         default:
             line = text;
@@ -134,6 +134,11 @@ std::vector<ColouredRun> ColourRunSplitter::Split(std::string_view text) {
     ColouredSplit split = SplitColouredRuns(text, slot_);
     slot_ = split.slotAfter;
     return std::move(split.runs);
+}
+
+void ColourRunSplitter::Paint(std::string_view text,
+                              const std::function<void(ColourMarker, std::string_view)>& paint) {
+    slot_ = WalkRuns(text, slot_, paint);
 }
 
 }  // namespace tessel

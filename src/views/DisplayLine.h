@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,11 +19,10 @@ std::string_view CutAtCharacter(std::string_view text, std::size_t maxBytes);
 // swallow the marker's first byte and garble the rest of the line.
 std::string_view WholeCharacters(std::string_view text);
 
-// The text of the display pane for one item, with colour markers. A `Roll` item is rendered
-// as a roll report, which records it as an own roll when its roller is `ownHandle`. Any
-// non-zero `systemName` of a chat item counts as the flag being set. Texts end at their first
-// zero byte, as the item's fields always did.
-std::string BuildDisplayLine(const DisplayItem& item, std::string_view ownHandle);
+// The text of the display pane for one item, with colour markers; a `Roll` item is rendered
+// as a roll report. Any non-zero `systemName` of a chat item counts as the flag being set.
+// Texts end at their first zero byte, as the item's fields always did.
+std::string BuildDisplayLine(const DisplayItem& item);
 
 // Whether the notification check runs before the line of `item` is shown: chat lines from a
 // user only.
@@ -58,6 +58,9 @@ std::string LogLineOf(std::string_view text);
 class ColourRunSplitter {
   public:
     std::vector<ColouredRun> Split(std::string_view text);
+    // The same runs handed to `paint` as views into `text`, without copying them.
+    void Paint(std::string_view text,
+               const std::function<void(ColourMarker, std::string_view)>& paint);
     ColourMarker slot() const { return slot_; }
 
   private:

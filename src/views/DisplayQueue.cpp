@@ -1,5 +1,7 @@
 #include "views/DisplayQueue.h"
 
+#include <algorithm>
+
 #include "protocol/Charset.h"
 
 namespace tessel {
@@ -12,7 +14,7 @@ void Cut(std::string& text) {
 }
 
 std::size_t BytesOf(const DisplayItem& item) {
-    return sizeof item + item.name.size() + item.text.size() + item.rollInfo.size();
+    return sizeof item + item.name.size() + item.text.size() + item.rollInfo.note.size();
 }
 
 }  // namespace
@@ -40,9 +42,11 @@ void PostSystemLine(DisplayQueue& queue, std::string text) {
 }
 
 void DisplayQueue::PostDisplayItem(DisplayItem item) {
-    for (std::string* field : {&item.name, &item.text, &item.rollInfo}) {
+    for (std::string* field : {&item.name, &item.text, &item.rollInfo.note}) {
         Cut(*field);
-        *field = WithoutMarkers(*field);
+        if (field->find(kMarkerLead) != std::string::npos) {
+            *field = WithoutMarkers(*field);
+        }
     }
     {
         std::lock_guard guard(lock_);
@@ -65,6 +69,18 @@ std::optional<DisplayItem> DisplayQueue::TakeDisplayItem() {
     bytes_ -= BytesOf(item);
     Emptied(guard);
     return item;
+}
+
+std::size_t DisplayQueue::TakeDisplayItems(std::deque<DisplayItem>& out, std::size_t max) {
+    std::unique_lock guard(lock_);
+    const std::size_t n = std::min(max, items_.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        bytes_ -= BytesOf(items_.front());
+        out.push_back(std::move(items_.front()));
+        items_.pop_front();
+    }
+    Emptied(guard);
+    return n;
 }
 
 void DisplayQueue::Clear() {

@@ -18,6 +18,19 @@ enum class DisplayKind : std::int32_t {
     Roll = 2,
 };
 
+// The roll a `Roll` item reports: the numbers of the server's SHOW line, the modifier and the
+// note the roll's ID carried (the note in Shift-JIS; only its first word is shown).
+struct RollInfo {
+    std::int32_t count = 0;
+    std::int32_t sides = 0;
+    std::int32_t rule = 0;
+    std::int32_t parameter = 0;  // 128 and more: a re-roll
+    std::int32_t modifier = 0;
+    std::string note;
+
+    friend bool operator==(const RollInfo&, const RollInfo&) = default;
+};
+
 // One thing to show in the display pane. Texts are Shift-JIS; `text` carries its own line
 // ends except for a chat line from a user, which the display adds.
 struct DisplayItem {
@@ -25,7 +38,7 @@ struct DisplayItem {
     std::string text;
     DisplayKind kind = DisplayKind::Chat;  // other values are shown as `text`, unchanged
     std::int32_t systemName = 0;           // with Chat: 1 shows the whole line as a system line
-    std::string rollInfo;                  // Roll only: "count sides rule parameter modifier note"
+    RollInfo rollInfo;                     // Roll only
 
     friend bool operator==(const DisplayItem&, const DisplayItem&) = default;
 };
@@ -86,6 +99,9 @@ class DisplayQueue {
     // neutralised here (see WithoutMarkers), as markers are only added when a line is drawn.
     void PostDisplayItem(DisplayItem item);
     std::optional<DisplayItem> TakeDisplayItem();
+    // Moves up to `max` items, oldest first, to the end of `out` under one lock; returns how
+    // many. A drain that takes a batch at once does not contend with the producer per item.
+    std::size_t TakeDisplayItems(std::deque<DisplayItem>& out, std::size_t max);
     void Clear();
     std::size_t size() const;
 

@@ -114,24 +114,20 @@ std::string RuleLine(std::int32_t rule, std::int32_t parameter, std::int32_t sid
     }
 }
 
-struct RollInfo {
-    std::int32_t count = 0;
-    std::int32_t sides = 0;
-    std::int32_t rule = 0;
-    std::int32_t parameter = 0;
-    std::int32_t modifier = 0;
+// The roll as it is drawn: the re-roll mark taken off the parameter, the note's first word.
+struct ShownRoll {
+    RollInfo info;
+    bool reroll = false;
     std::string_view note;
 };
 
-RollInfo ReadRollInfo(std::string_view rollInfo) {
-    RollInfo info;
-    info.count = ReadNumber(WordAt(rollInfo, 0));
-    info.sides = ReadNumber(WordAt(rollInfo, 1));
-    info.rule = ReadNumber(WordAt(rollInfo, 2));
-    info.parameter = ReadNumber(WordAt(rollInfo, 3));
-    info.modifier = ReadNumber(WordAt(rollInfo, 4));
-    info.note = CutAtCharacter(WordAt(rollInfo, 5), kRollNoteLimit);
-    return info;
+ShownRoll ShownRollOf(const RollInfo& info) {
+    ShownRoll shown{info, info.parameter >= kRerollFlag, {}};
+    if (shown.reroll) {
+        shown.info.parameter -= kRerollFlag;
+    }
+    shown.note = CutAtCharacter(WordAt(info.note, 0), kRollNoteLimit);
+    return shown;
 }
 
 // An empty view may have no storage at all (a missing field); the record's field is then
@@ -184,14 +180,11 @@ DiceBlock RenderDiceBlock(std::string_view diceText) {
     return block;
 }
 
-std::string RenderRollReport(const DisplayItem& item, std::string_view ownHandle) {
+std::string RenderRollReport(const DisplayItem& item) {
     const std::string_view name = TextOf(item.name);
-    RollInfo info = ReadRollInfo(item.rollInfo);
-
-    const bool reroll = info.parameter >= kRerollFlag;
-    if (reroll) {
-        info.parameter -= kRerollFlag;
-    }
+    const ShownRoll shown = ShownRollOf(item.rollInfo);
+    const RollInfo& info = shown.info;
+    const bool reroll = shown.reroll;
 
     // Everything of the header but the name and the note, which fill what is left.
     const std::string lead = "    " + std::string(MarkName);
@@ -212,7 +205,7 @@ std::string RenderRollReport(const DisplayItem& item, std::string_view ownHandle
     const std::string_view shownName = CutAtCharacter(name, room);
     room -= shownName.size();
     const std::string_view shownNote =
-        room > kNoteFrame ? CutAtCharacter(info.note, room - kNoteFrame) : std::string_view();
+        room > kNoteFrame ? CutAtCharacter(shown.note, room - kNoteFrame) : std::string_view();
 
     std::string header = lead;
     header += WholeCharacters(shownName);
@@ -224,18 +217,6 @@ std::string RenderRollReport(const DisplayItem& item, std::string_view ownHandle
     }
     header += dice;
     header += ruleLine;
-
-    if (!ownHandle.empty() && name == ownHandle) {
-        OwnRoll roll;
-        roll.count = info.count;
-        roll.sides = info.sides;
-        roll.rule = info.rule;
-        roll.parameter = info.parameter;
-        roll.modifier = info.modifier;
-        StoreText(roll.diceText, TextOf(item.text));
-        StoreText(roll.note, CutAtCharacter(info.note, decltype(roll.note)::kMaxLength));
-        RecordOwnRoll(roll);
-    }
 
     const DiceBlock block = RenderDiceBlock(item.text);
     const std::int64_t total = block.sum + info.modifier;
@@ -255,6 +236,22 @@ std::string RenderRollReport(const DisplayItem& item, std::string_view ownHandle
     report += MarkNormal;
     report += kReportEnd;
     return report;
+}
+
+void RecordIfOwnRoll(const DisplayItem& item, std::string_view ownHandle) {
+    if (item.kind != DisplayKind::Roll || ownHandle.empty() || TextOf(item.name) != ownHandle) {
+        return;
+    }
+    const ShownRoll shown = ShownRollOf(item.rollInfo);
+    OwnRoll roll;
+    roll.count = shown.info.count;
+    roll.sides = shown.info.sides;
+    roll.rule = shown.info.rule;
+    roll.parameter = shown.info.parameter;
+    roll.modifier = shown.info.modifier;
+    StoreText(roll.diceText, TextOf(item.text));
+    StoreText(roll.note, CutAtCharacter(shown.note, decltype(roll.note)::kMaxLength));
+    RecordOwnRoll(roll);
 }
 
 }  // namespace tessel

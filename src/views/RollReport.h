@@ -39,17 +39,19 @@ struct DiceBlock {
 DiceBlock RenderDiceBlock(std::string_view diceText);
 
 // Renders a `Roll` item as a coloured report: header (roller in the name colour, the rest in
-// the dice colour), dice block, total line, then an empty line in the normal colour.
-//
-// When the roller is `ownHandle` (exact bytes; an empty own handle is nobody, since no
-// handle has been confirmed yet) the roll is recorded as the player's most recent own roll,
-// shifting the one before into the previous slot.
+// the dice colour), dice block, total line, then an empty line in the normal colour. Rendering
+// changes nothing; the own roll is recorded by RecordIfOwnRoll.
 //
 // The header holds at most 255 bytes. Its fixed parts and the rule line always survive
-// whole; the roller's name and then the note are cut (at a character boundary) to what is
-// left, so the line always ends with its line end. Numbers outside the 32-bit range are
-// clamped as they are read; totals and differences are computed in 64 bits. The average of
-// a roll of 0 dice is printed as 0.00.
-std::string RenderRollReport(const DisplayItem& item, std::string_view ownHandle);
+// whole; the roller's name and then the note (its first word, at most 255 bytes) are cut (at
+// a character boundary) to what is left, so the line always ends with its line end. Totals and
+// differences are computed in 64 bits, so no 32-bit value can overflow them. The average of a
+// roll of 0 dice is printed as 0.00.
+std::string RenderRollReport(const DisplayItem& item);
+
+// When `item` is a roll whose roller is `ownHandle` (exact bytes; an empty own handle is
+// nobody, since no handle has been confirmed yet), records it as the player's most recent own
+// roll, shifting the one before into the previous slot. The re-roll mark is not kept.
+void RecordIfOwnRoll(const DisplayItem& item, std::string_view ownHandle);
 
 }  // namespace tessel

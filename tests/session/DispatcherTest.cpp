@@ -167,7 +167,8 @@ TEST_F(DispatcherTest, PeersCannotPaintTheirTextInTheProgramsColours) {
     for (const DisplayItem& item : items) {
         EXPECT_FALSE(HasMarker(item.name)) << ::testing::PrintToString(Bytes(item.name));
         EXPECT_FALSE(HasMarker(item.text)) << ::testing::PrintToString(Bytes(item.text));
-        EXPECT_FALSE(HasMarker(item.rollInfo)) << ::testing::PrintToString(Bytes(item.rollInfo));
+        EXPECT_FALSE(HasMarker(item.rollInfo.note))
+            << ::testing::PrintToString(Bytes(item.rollInfo.note));
     }
     EXPECT_EQ(Bytes(items[0].text), Bytes("\x81\x81\x81\xAChi"));
 }
@@ -203,15 +204,15 @@ TEST_F(DispatcherTest, RollResultsCarryModifierAndNoteFromTheId) {
     EXPECT_EQ(items[0].kind, DisplayKind::Roll);
     EXPECT_EQ(items[0].name, "taro");
     EXPECT_EQ(items[0].text, "4\n5\n");
-    EXPECT_EQ(items[0].rollInfo, "2 6 0 0 -3 ");
-    EXPECT_EQ(Bytes(items[1].rollInfo), Bytes("3 10 1 0 12 \x8D\x55\x8C\x82"));
-    EXPECT_EQ(items[2].rollInfo, "1 20 0 0 0 ");
+    EXPECT_EQ(items[0].rollInfo, (RollInfo{2, 6, 0, 0, -3, ""}));
+    EXPECT_EQ(items[1].rollInfo, (RollInfo{3, 10, 1, 0, 12, "\x8D\x55\x8C\x82"}));
+    EXPECT_EQ(items[2].rollInfo, (RollInfo{1, 20, 0, 0, 0, ""}));
 }
 
 TEST_F(DispatcherTest, ChatLinesExpandLineFeedsAndConvert) {
     Receive("SHOWMESG bob\n", "hi\nthere \xA4\xA2", "s***001");
     EXPECT_EQ(Shown(), (std::vector<DisplayItem>{
-                           DisplayItem{"bob", "hi\r\nthere \x82\xA0", DisplayKind::Chat, 0, ""}}));
+                           DisplayItem{"bob", "hi\r\nthere \x82\xA0", DisplayKind::Chat, 0, {}}}));
     // A Shift-JIS body is taken as it is, but cannot bring colour markers of its own.
     Receive("SHOWMESG bob\n", "\x82\xA0\xFC\xFA fake notice \x83\xFC", "", ContentType::Sjis);
     EXPECT_EQ(Bytes(Shown()[0].text), Bytes("\x82\xA0\x81\xAC fake notice \x83\xFC"));

@@ -37,7 +37,7 @@ class RecordingPlayer : public SoundPlayer {
 };
 
 DisplayItem Chat(std::string name, std::string text) {
-    return DisplayItem{std::move(name), std::move(text), DisplayKind::Chat, 0, ""};
+    return DisplayItem{std::move(name), std::move(text), DisplayKind::Chat, 0, {}};
 }
 
 class DisplayDrainTest : public test::ProtocolStateTest {
@@ -64,7 +64,7 @@ class DisplayDrainTest : public test::ProtocolStateTest {
 
 TEST_F(DisplayDrainTest, ItemsArePaintedInOrderAndChatCanCallThePlayer) {
     queue.PostDisplayItem(Chat("bob", "hi taro"));
-    queue.PostDisplayItem(DisplayItem{"", "notice taro\r\n", DisplayKind::System, 0, ""});
+    queue.PostDisplayItem(DisplayItem{"", "notice taro\r\n", DisplayKind::System, 0, {}});
     EXPECT_EQ(drain.Drain(sink), 2);
     EXPECT_EQ(sink.runs, (std::vector<ColouredRun>{{ColourMarker::Name, "bob:"},
                                                    {ColourMarker::Normal, " hi taro\r\n"},
@@ -74,12 +74,23 @@ TEST_F(DisplayDrainTest, ItemsArePaintedInOrderAndChatCanCallThePlayer) {
     EXPECT_EQ(drain.Drain(sink), 0);
 }
 
+TEST_F(DisplayDrainTest, OnlyThePlayersOwnShownRollsAreRecorded) {
+    const DisplayItem theirs{"bob", "1\n", DisplayKind::Roll, 0, {1, 6, 0, 0, 0, ""}};
+    queue.PostDisplayItem(theirs);
+    queue.PostDisplayItem(DisplayItem{"me", "4\n5\n", DisplayKind::Roll, 0, {2, 6, 0, 0, 3, ""}});
+    queue.PostDisplayItem(theirs);
+    EXPECT_EQ(drain.Drain(sink), 3);
+    EXPECT_EQ(LastOwnRoll().count, 2);
+    EXPECT_EQ(LastOwnRoll().modifier, 3);
+    EXPECT_EQ(PreviousOwnRoll().count, 0);
+}
+
 TEST_F(DisplayDrainTest, TheLogGetsTheLinesWithoutColours) {
     const std::string path = dir.dir() + "manual.log";
     ASSERT_TRUE(log->StartManualLog(path));
     DisplayDrain logged{{queue, log.get(), nullptr, {}, {}}};
     queue.PostDisplayItem(Chat("bob", "hello"));
-    queue.PostDisplayItem(DisplayItem{"", "closed\r\n", DisplayKind::System, 0, ""});
+    queue.PostDisplayItem(DisplayItem{"", "closed\r\n", DisplayKind::System, 0, {}});
     logged.Drain(sink);
     EXPECT_EQ(Bytes(dir.Read("manual.log")), Bytes("bob: hello\r\nclosed\r\n"));
     EXPECT_EQ(Bytes(dir.Read("manual.log")), Bytes(sink.Text()));

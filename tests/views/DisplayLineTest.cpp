@@ -60,45 +60,45 @@ class DisplayLineTest : public test::ProtocolStateTest {};
 
 TEST_F(DisplayLineTest, ChatFromAUserHasNameColourThenNormalTextAndALineEnd) {
     const DisplayItem item = Item(DisplayKind::Chat, "taro", "hello");
-    EXPECT_EQ(Bytes(BuildDisplayLine(item, "")), Bytes(kName + "taro:" + kNormal + " hello\r\n"));
+    EXPECT_EQ(Bytes(BuildDisplayLine(item)), Bytes(kName + "taro:" + kNormal + " hello\r\n"));
     EXPECT_TRUE(RunsNotifyCheck(item));
 }
 
 TEST_F(DisplayLineTest, ChatInTheSystemColourAddsNoLineEnd) {
     const DisplayItem item = Item(DisplayKind::Chat, "system", "joined", 1);
-    EXPECT_EQ(Bytes(BuildDisplayLine(item, "")), Bytes(kSystem + "system: joined" + kNormal));
+    EXPECT_EQ(Bytes(BuildDisplayLine(item)), Bytes(kSystem + "system: joined" + kNormal));
     EXPECT_FALSE(RunsNotifyCheck(item));
     // Any non-zero flag counts as set.
-    EXPECT_EQ(Bytes(BuildDisplayLine(Item(DisplayKind::Chat, "x", "y", 7), "")),
+    EXPECT_EQ(Bytes(BuildDisplayLine(Item(DisplayKind::Chat, "x", "y", 7))),
               Bytes(kSystem + "x: y" + kNormal));
 }
 
 TEST_F(DisplayLineTest, SystemItemIsWhollyInTheSystemColour) {
     const DisplayItem item = Item(DisplayKind::System, "", "Connected.\r\n");
-    EXPECT_EQ(Bytes(BuildDisplayLine(item, "")), Bytes(kSystem + "Connected.\r\n" + kNormal));
+    EXPECT_EQ(Bytes(BuildDisplayLine(item)), Bytes(kSystem + "Connected.\r\n" + kNormal));
     EXPECT_FALSE(RunsNotifyCheck(item));
 }
 
-TEST_F(DisplayLineTest, RollItemIsTheRollReportAndRecordsAnOwnRoll) {
+TEST_F(DisplayLineTest, RollItemIsTheRollReportAndRecordsNothing) {
     DisplayItem item = Item(DisplayKind::Roll, "taro", "4\n5\n");
-    item.rollInfo = "2 6 0 0 3 ";
-    const std::string line = BuildDisplayLine(item, "taro");
+    item.rollInfo = {2, 6, 0, 0, 3, ""};
+    const std::string line = BuildDisplayLine(item);
     EXPECT_EQ(line.substr(0, 6), "    " + kName);
-    EXPECT_EQ(LastOwnRoll().count, 2);
-    EXPECT_EQ(Bytes(line), Bytes(RenderRollReport(item, "")));
+    EXPECT_EQ(LastOwnRoll().count, 0);
+    EXPECT_EQ(Bytes(line), Bytes(RenderRollReport(item)));
     EXPECT_FALSE(RunsNotifyCheck(item));
 }
 
 TEST_F(DisplayLineTest, OtherKindsShowTheirTextUnchanged) {
     const DisplayItem item = Item(static_cast<DisplayKind>(5), "taro", "as is" + kDice + "x");
-    EXPECT_EQ(Bytes(BuildDisplayLine(item, "")), Bytes("as is" + kDice + "x"));
+    EXPECT_EQ(Bytes(BuildDisplayLine(item)), Bytes("as is" + kDice + "x"));
     EXPECT_FALSE(RunsNotifyCheck(item));
 }
 
 TEST_F(DisplayLineTest, FieldsEndAtTheirFirstZeroByte) {
     const DisplayItem item =
         Item(DisplayKind::Chat, std::string("taro\0x", 6), std::string("hi\0there", 8));
-    EXPECT_EQ(Bytes(BuildDisplayLine(item, "")), Bytes(kName + "taro:" + kNormal + " hi\r\n"));
+    EXPECT_EQ(Bytes(BuildDisplayLine(item)), Bytes(kName + "taro:" + kNormal + " hi\r\n"));
 }
 
 // --- Splitting into coloured runs ---------------------------------------------------------
@@ -194,9 +194,9 @@ TEST(ColourRunSplitterTest, CarriesTheSlotFromOneTextToTheNext) {
 
 TEST_F(DisplayLineTest, RollReportRunsFollowTheReportColours) {
     DisplayItem item = Item(DisplayKind::Roll, "taro", "4\n5\n");
-    item.rollInfo = "2 6 0 0 3 ";
+    item.rollInfo = {2, 6, 0, 0, 3, ""};
     ColourRunSplitter splitter;
-    const std::vector<ColouredRun> runs = splitter.Split(BuildDisplayLine(item, ""));
+    const std::vector<ColouredRun> runs = splitter.Split(BuildDisplayLine(item));
     ASSERT_EQ(runs.size(), 4u);
     EXPECT_EQ(runs[0], (ColouredRun{Normal, "    "}));
     EXPECT_EQ(runs[1], (ColouredRun{Name, "taro"}));
@@ -222,8 +222,8 @@ TEST(LogLineTest, HoldsExactlyTheShownCharactersWithoutMarkers) {
 
 TEST_F(DisplayLineTest, LogOfARollReportIsThePlainReport) {
     DisplayItem item = Item(DisplayKind::Roll, "taro", "4\n5\n");
-    item.rollInfo = "2 6 0 0 3 ";
-    EXPECT_EQ(Bytes(LogLineOf(BuildDisplayLine(item, ""))),
+    item.rollInfo = {2, 6, 0, 0, 3, ""};
+    EXPECT_EQ(Bytes(LogLineOf(BuildDisplayLine(item))),
               Bytes("    taro\x82\xCC\x83\x8D\x81\x5B\x83\x8B   2 d 6  + 3\r\n"
                     "     4 5 \r\n"
                     "    \x8D\x87\x8C\x76\x92\x6C: 12                       "
@@ -267,16 +267,14 @@ TEST(WholeCharactersTest, ALoneLeadByteBeforeAMarkerIsDropped) {
     EXPECT_EQ(WholeCharacters("\x82\xA0"), "\x82\xA0");
     EXPECT_EQ(WholeCharacters(""), "");
 
-    DisplayItem notice{"", "lost\x81", DisplayKind::System, 0, ""};
-    const ColouredSplit split =
-        SplitColouredRuns(BuildDisplayLine(notice, ""), ColourMarker::Normal);
+    DisplayItem notice{"", "lost\x81", DisplayKind::System, 0, {}};
+    const ColouredSplit split = SplitColouredRuns(BuildDisplayLine(notice), ColourMarker::Normal);
     ASSERT_EQ(split.runs.size(), 1u);
     EXPECT_EQ(split.runs[0].bytes, "lost");
     EXPECT_EQ(split.slotAfter, ColourMarker::Normal);
 
-    DisplayItem roll{"taro\x81", "3\n", DisplayKind::Roll, 0, "1 6 0 0 0 "};
-    const ColouredSplit report =
-        SplitColouredRuns(BuildDisplayLine(roll, ""), ColourMarker::Normal);
+    DisplayItem roll{"taro\x81", "3\n", DisplayKind::Roll, 0, {1, 6, 0, 0, 0, ""}};
+    const ColouredSplit report = SplitColouredRuns(BuildDisplayLine(roll), ColourMarker::Normal);
     ASSERT_GE(report.runs.size(), 3u);
     EXPECT_EQ(report.runs[0].bytes, "    ");
     EXPECT_EQ(report.runs[1].slot, ColourMarker::Name);

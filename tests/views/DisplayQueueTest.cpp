@@ -34,12 +34,12 @@ TEST(DisplayQueueTest, OverlongTextsAreCutToTheItemSize) {
     test::FrontEndRecorder frontEnd;
     DisplayQueue queue(frontEnd);
     DisplayItem item = System(std::string(10000, 'x'));
-    item.rollInfo = std::string(5000, '1');
+    item.rollInfo.note = std::string(5000, '1');
     queue.PostDisplayItem(item);
     const auto out = queue.TakeDisplayItem();
     ASSERT_TRUE(out.has_value());
     EXPECT_EQ(out->text.size(), DisplayQueue::kMaxTextLength);
-    EXPECT_EQ(out->rollInfo.size(), DisplayQueue::kMaxTextLength);
+    EXPECT_EQ(out->rollInfo.note.size(), DisplayQueue::kMaxTextLength);
 }
 
 TEST(DisplayQueueTest, TwoProducersKeepTheirOwnOrderAndLoseNothing) {
@@ -99,13 +99,13 @@ TEST(DisplayQueueTest, MarkerPairsInAnyFieldAreNeutralisedAsTheDisplayWalksThem)
         DisplayItem item;
         item.name = c.in;
         item.text = c.in;
-        item.rollInfo = c.in;
+        item.rollInfo.note = c.in;
         queue.PostDisplayItem(item);
         const auto out = queue.TakeDisplayItem();
         ASSERT_TRUE(out.has_value());
         EXPECT_EQ(out->name, c.out);
         EXPECT_EQ(out->text, c.out);
-        EXPECT_EQ(out->rollInfo, c.out);
+        EXPECT_EQ(out->rollInfo.note, c.out);
     }
 }
 

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+#include <sstream>
 #include <string>
 
 #include "support/Bytes.h"
@@ -29,11 +33,35 @@ const std::string kMaximumDice =
     "\x8D\xC5\x91\xE5\x92\x6C\x82\xCC\x83\x5F\x83\x43\x83\x58\x82\xF0\x90\x55\x82\xE8\x91\xAB"
     "\x82\xB5";
 
-DisplayItem Roll(std::string name, std::string rollInfo, std::string text) {
+// A decimal field as atoi reads it, clamped to the 32-bit range.
+std::int32_t Field(std::string_view fields, int n) {
+    std::istringstream words{std::string(fields)};
+    std::string word;
+    for (int i = 0; i <= n; ++i) {
+        if (!(words >> word)) {
+            return 0;
+        }
+    }
+    const long long value = std::strtoll(word.c_str(), nullptr, 10);
+    return static_cast<std::int32_t>(std::clamp<long long>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+// A roll item from its fields written as "count sides rule parameter modifier note".
+DisplayItem Roll(std::string name, std::string_view fields, std::string text) {
     DisplayItem item;
     item.kind = DisplayKind::Roll;
     item.name = std::move(name);
-    item.rollInfo = std::move(rollInfo);
+    item.rollInfo = {Field(fields, 0), Field(fields, 1), Field(fields, 2),
+                     Field(fields, 3), Field(fields, 4), {}};
+    std::size_t at = 0;
+    for (int i = 0; i < 5 && at != std::string_view::npos; ++i) {
+        at = fields.find(' ', at);
+        at = at == std::string_view::npos ? at : at + 1;
+    }
+    if (at != std::string_view::npos) {
+        item.rollInfo.note = std::string(fields.substr(at));
+    }
     item.text = std::move(text);
     return item;
 }
@@ -51,14 +79,14 @@ TEST_F(RollReportTest, PlainRollWithModifierShowsTotalAndAverage) {
                                  "     4 5 \r\n" +                      //
                                  kTotal + "12" + k23Blanks + kAverage + "4.50" + kNormal +
                                  "\r\n\r\n";
-    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "2 6 0 0 3 ", "4\n5\n"), "")), Bytes(expected));
+    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "2 6 0 0 3 ", "4\n5\n"))), Bytes(expected));
 }
 
 TEST_F(RollReportTest, ThresholdRuleWithZeroLineBreaksTheDiceAndHasNoAverage) {
     const std::string expected = Header("taro", "   3 d 6     5" + kAtLeastTail + "\r\n") +
                                  "     6 2 6 \r\n     3 \r\n" +  //
                                  kTotal + "17" + kNormal + "\r\n\r\n";
-    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "3 6 10 1 0 ", "6\n2\n6\n0\n3\n"), "")),
+    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "3 6 10 1 0 ", "6\n2\n6\n0\n3\n"))),
               Bytes(expected));
 }
 
@@ -74,7 +102,7 @@ class RuleLineTest : public test::ProtocolStateTest,
 
 TEST_P(RuleLineTest, EndsTheHeaderWithTheRuleLineAndOnlyPlainRollsAverage) {
     const RuleCase& c = GetParam();
-    const std::string report = RenderRollReport(Roll("bob", c.rollInfo, "1\n"), "");
+    const std::string report = RenderRollReport(Roll("bob", c.rollInfo, "1\n"));
     const std::string header = Header("bob", "   1 d 6" + c.ruleLine);
     EXPECT_EQ(Bytes(report.substr(0, header.size())), Bytes(header));
     EXPECT_EQ(Bytes(report.substr(header.size())),
@@ -111,59 +139,59 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RollReportTest, RerollMarkIsShownAndRemovedBeforeTheRuleLine) {
     // Parameter 128 is a re-roll with parameter 0: the maximum-value rule line.
-    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "3 6 10 128 0 ", "6\n"), "")),
+    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "3 6 10 128 0 ", "6\n"))),
               Bytes(Header("taro", kReroll + "   3 d 6     " + kMaximumDice + "\r\n") +
                     "     6 \r\n" + kTotal + "6" + kNormal + "\r\n\r\n"));
     // 130 is a re-roll with parameter 2.
-    const std::string withTwo = RenderRollReport(Roll("taro", "3 6 10 130 0 ", "6\n"), "");
+    const std::string withTwo = RenderRollReport(Roll("taro", "3 6 10 130 0 ", "6\n"));
     EXPECT_NE(withTwo.find(kReroll + "   3 d 6     4" + kAtLeastTail + "\r\n"), std::string::npos);
     // Rule 7 re-rolled with parameter 0 prints the matched line.
-    const std::string berserk = RenderRollReport(Roll("taro", "2 6 7 128 0 ", "3\n3\n"), "");
+    const std::string berserk = RenderRollReport(Roll("taro", "2 6 7 128 0 ", "3\n3\n"));
     EXPECT_NE(berserk.find("(\x91\xB5\x82\xA6\x82\xA0\x82\xE8)\r\n"), std::string::npos);
     // 127 is not a re-roll.
-    const std::string plain = RenderRollReport(Roll("taro", "3 6 10 127 0 ", "6\n"), "");
+    const std::string plain = RenderRollReport(Roll("taro", "3 6 10 127 0 ", "6\n"));
     EXPECT_EQ(plain.find(kReroll), std::string::npos);
 }
 
 TEST_F(RollReportTest, NoteShowsItsFirstWordAfterTheRollWord) {
-    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "2 6 0 0 0 attack", "1\n2\n"), "")),
+    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "2 6 0 0 0 attack", "1\n2\n"))),
               Bytes(Header("taro", " (attack)   2 d 6\r\n") + "     1 2 \r\n" + kTotal + "3" +
                     k23Blanks + kAverage + "1.50" + kNormal + "\r\n\r\n"));
     const std::string severalWords =
-        RenderRollReport(Roll("taro", "2 6 0 0 0 attack\tthe orc", "1\n"), "");
+        RenderRollReport(Roll("taro", "2 6 0 0 0 attack\tthe orc", "1\n"));
     EXPECT_NE(severalWords.find(" (attack)   2 d 6\r\n"), std::string::npos);
     EXPECT_EQ(severalWords.find("orc"), std::string::npos);
     // With a re-roll the note comes first, then the mark.
-    const std::string rerolled = RenderRollReport(Roll("taro", "2 6 0 128 0 again", "1\n"), "");
+    const std::string rerolled = RenderRollReport(Roll("taro", "2 6 0 128 0 again", "1\n"));
     EXPECT_NE(rerolled.find(kRollOf + " (again)" + kReroll + "   2 d 6\r\n"), std::string::npos);
 }
 
 TEST_F(RollReportTest, NegativeModifierShowsItsMagnitudeAndLowersTheTotalNotTheAverage) {
-    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "2 6 0 0 -3 ", "4\n5\n"), "")),
+    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "2 6 0 0 -3 ", "4\n5\n"))),
               Bytes(Header("taro", "   2 d 6  - 3\r\n") + "     4 5 \r\n" + kTotal + "6" +
                     k23Blanks + kAverage + "4.50" + kNormal + "\r\n\r\n"));
     // A total below zero.
-    const std::string below = RenderRollReport(Roll("taro", "1 6 5 0 -10 ", "4\n"), "");
+    const std::string below = RenderRollReport(Roll("taro", "1 6 5 0 -10 ", "4\n"));
     EXPECT_NE(below.find("  - 10\r\n"), std::string::npos);
     EXPECT_NE(below.find(kTotal + "-6" + kNormal), std::string::npos);
 }
 
 TEST_F(RollReportTest, ZeroModifierPrintsNoSignAndTotalEqualsSum) {
-    const std::string report = RenderRollReport(Roll("taro", "2 6 0 0 0 ", "1\n6\n"), "");
+    const std::string report = RenderRollReport(Roll("taro", "2 6 0 0 0 ", "1\n6\n"));
     EXPECT_NE(report.find("   2 d 6\r\n"), std::string::npos);
     EXPECT_NE(report.find(kTotal + "7" + k23Blanks), std::string::npos);
 }
 
 TEST_F(RollReportTest, MissingFieldsReadAsZero) {
-    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "", ""), "")),
+    EXPECT_EQ(Bytes(RenderRollReport(Roll("taro", "", ""))),
               Bytes(Header("taro", "   0 d 0\r\n") + "     \r\n" + kTotal + "0" + k23Blanks +
                     kAverage + "0.00" + kNormal + "\r\n\r\n"));
 }
 
 TEST_F(RollReportTest, AverageOfNoDiceIsZeroAndOfANegativeCountFollowsTheSign) {
-    const std::string none = RenderRollReport(Roll("taro", "0 6 0 0 0 ", "3\n3\n"), "");
+    const std::string none = RenderRollReport(Roll("taro", "0 6 0 0 0 ", "3\n3\n"));
     EXPECT_NE(none.find(kTotal + "6" + k23Blanks + kAverage + "0.00" + kNormal), std::string::npos);
-    const std::string negative = RenderRollReport(Roll("taro", "-2 6 0 0 0 ", "3\n3\n"), "");
+    const std::string negative = RenderRollReport(Roll("taro", "-2 6 0 0 0 ", "3\n3\n"));
     EXPECT_NE(negative.find("   -2 d 6\r\n"), std::string::npos);
     EXPECT_NE(negative.find(kAverage + "-3.00" + kNormal), std::string::npos);
 }
@@ -257,7 +285,7 @@ TEST_F(RollReportTest, NumbersBeyondThirtyTwoBitsAreClampedAndDifferencesDoNotOv
     // Count and modifier clamp high, sides clamps low; the parameter clamps to the largest
     // value, which is a re-roll mark with 2147483519 left.
     const std::string report = RenderRollReport(
-        Roll("taro", "99999999999999 -99999999999 10 99999999999 -99999999999 ", "1\n"), "");
+        Roll("taro", "99999999999999 -99999999999 10 99999999999 -99999999999 ", "1\n"));
     const std::string expected =
         Header("taro", kReroll + "   2147483647 d -2147483648  - 2147483648     -4294967167" +
                            kAtLeastTail + "\r\n") +
@@ -269,7 +297,7 @@ TEST_F(RollReportTest, LongNameFillsTheHeaderBufferAndTheRuleLineSurvives) {
     const std::string name(300, 'n');
     const std::string rest = kReroll + "   2 d 6  - 5     5" + kAtLeastTail + "\r\n";
     const std::string report =
-        RenderRollReport(Roll(name, "2 6 10 129 -5 " + std::string(255, 'x'), "3\n"), "");
+        RenderRollReport(Roll(name, "2 6 10 129 -5 " + std::string(255, 'x'), "3\n"));
     // 69 bytes of fixed text leave 186 for the name and nothing for the note.
     const std::string header = Header(std::string(186, 'n'), rest);
     ASSERT_EQ(header.size(), kRollHeaderSize - 1);
@@ -280,7 +308,7 @@ TEST_F(RollReportTest, LongNameFillsTheHeaderBufferAndTheRuleLineSurvives) {
 
 TEST_F(RollReportTest, LongNoteIsCutToWhatTheNameLeaves) {
     const std::string report = RenderRollReport(
-        Roll(std::string(100, 'n'), "2 6 10 129 -5 " + std::string(255, 'x'), "3\n"), "");
+        Roll(std::string(100, 'n'), "2 6 10 129 -5 " + std::string(255, 'x'), "3\n"));
     const std::string header =
         Header(std::string(100, 'n'), " (" + std::string(83, 'x') + ")" + kReroll +
                                           "   2 d 6  - 5     5" + kAtLeastTail + "\r\n");
@@ -291,7 +319,7 @@ TEST_F(RollReportTest, LongNoteIsCutToWhatTheNameLeaves) {
 TEST_F(RollReportTest, HeaderCutNeverSplitsADoubleByteCharacter) {
     // 185 single bytes, then あ, which would end one byte past the room for the name.
     const std::string name = std::string(185, 'n') + "\x82\xA0" + "tail";
-    const std::string report = RenderRollReport(Roll(name, "2 6 10 129 -5 note", "3\n"), "");
+    const std::string report = RenderRollReport(Roll(name, "2 6 10 129 -5 note", "3\n"));
     const std::string header =
         Header(std::string(185, 'n'), kReroll + "   2 d 6  - 5     5" + kAtLeastTail + "\r\n");
     EXPECT_EQ(Bytes(report.substr(0, header.size())), Bytes(header));
@@ -303,7 +331,7 @@ TEST_F(RollReportTest, ThousandsOfZeroLinesGiveABoundedReport) {
         text += "0\n";
     }
     const std::string report =
-        RenderRollReport(Roll(std::string(4351, 'n'), std::string(4351, '9'), text), "");
+        RenderRollReport(Roll(std::string(4351, 'n'), std::string(4351, '9'), text));
     EXPECT_LE(report.size(), (kRollHeaderSize - 1) + (kDiceBlockSize - 1) + 100);
     EXPECT_EQ(Bytes(report.substr(report.size() - 6)), Bytes(kNormal + "\r\n\r\n"));
 }
@@ -323,33 +351,33 @@ void ExpectRoll(const OwnRoll& roll, std::int32_t count, std::int32_t sides, std
 }
 
 TEST_F(RollReportTest, OwnRollsShiftThroughTheTwoRecords) {
-    RenderRollReport(Roll("taro", "2 6 0 0 3 first", "4\n5\n"), "taro");
+    RecordIfOwnRoll(Roll("taro", "2 6 0 0 3 first", "4\n5\n"), "taro");
     ExpectRoll(LastOwnRoll(), 2, 6, 0, 0, 3, "4\n5\n", "first");
     ExpectRoll(PreviousOwnRoll(), 0, 0, 0, 0, 0, "", "");
 
     // The re-roll mark is not kept; the dice text is kept exactly as received.
-    RenderRollReport(Roll("taro", "3 6 10 129 -1 ", "6\n0\n3"), "taro");
+    RecordIfOwnRoll(Roll("taro", "3 6 10 129 -1 ", "6\n0\n3"), "taro");
     ExpectRoll(LastOwnRoll(), 3, 6, 10, 1, -1, "6\n0\n3", "");
     ExpectRoll(PreviousOwnRoll(), 2, 6, 0, 0, 3, "4\n5\n", "first");
 }
 
 TEST_F(RollReportTest, OtherRollersLeaveTheRecordsAlone) {
-    RenderRollReport(Roll("taro", "2 6 0 0 0 ", "1\n2\n"), "taro");
-    RenderRollReport(Roll("hanako", "4 10 0 0 0 ", "1\n2\n3\n4\n"), "taro");
-    RenderRollReport(Roll("Taro", "4 10 0 0 0 ", "1\n"), "taro");   // bytes differ
-    RenderRollReport(Roll("taro2", "4 10 0 0 0 ", "1\n"), "taro");  // so do these
+    RecordIfOwnRoll(Roll("taro", "2 6 0 0 0 ", "1\n2\n"), "taro");
+    RecordIfOwnRoll(Roll("hanako", "4 10 0 0 0 ", "1\n2\n3\n4\n"), "taro");
+    RecordIfOwnRoll(Roll("Taro", "4 10 0 0 0 ", "1\n"), "taro");   // bytes differ
+    RecordIfOwnRoll(Roll("taro2", "4 10 0 0 0 ", "1\n"), "taro");  // so do these
     ExpectRoll(LastOwnRoll(), 2, 6, 0, 0, 0, "1\n2\n", "");
     ExpectRoll(PreviousOwnRoll(), 0, 0, 0, 0, 0, "", "");
 }
 
 TEST_F(RollReportTest, WithoutAConfirmedHandleNoRollIsOwn) {
-    RenderRollReport(Roll("", "2 6 0 0 0 ", "1\n2\n"), "");
+    RecordIfOwnRoll(Roll("", "2 6 0 0 0 ", "1\n2\n"), "");
     ExpectRoll(LastOwnRoll(), 0, 0, 0, 0, 0, "", "");
 }
 
 TEST_F(RollReportTest, RecordedNoteIsCutToItsFieldAtACharacterBoundary) {
     const std::string note = std::string(62, 'x') + "\x82\xA0";
-    RenderRollReport(Roll("taro", "1 6 0 0 0 " + note, "1\n"), "taro");
+    RecordIfOwnRoll(Roll("taro", "1 6 0 0 0 " + note, "1\n"), "taro");
     EXPECT_EQ(Bytes(LastOwnRoll().note.view()), Bytes(std::string(62, 'x')));
 }
 
