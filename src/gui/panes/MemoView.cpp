@@ -12,7 +12,8 @@ namespace tessel::gui {
 
 namespace {
 
-const QString kFilter = QStringLiteral("Text Files (*.txt);;All Files (*.*)");
+// "*" rather than "*.*": on Linux many text files have no extension, and "*.*" would hide them.
+const QString kFilter = QStringLiteral("Text Files (*.txt);;All Files (*)");
 
 CMemoView::Dialogs DefaultDialogs(QWidget* owner) {
     CMemoView::Dialogs dialogs;
@@ -70,6 +71,12 @@ void CMemoView::Remember(const QString& path) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     memoDirectory_ = path.left(slash + 1);
     memoFileName_ = path.mid(slash + 1);
+}
+
+QString CMemoView::InitialPath() const {
+    // Before any file the name is the wildcard "*.*", which a Linux file dialog would offer as
+    // a file name; the dialog then starts in the directory alone.
+    return memoFileName_ == QStringLiteral("*.*") ? memoDirectory_ : memoDirectory_ + memoFileName_;
 }
 
 void CMemoView::StoreDirectory() const {
@@ -130,7 +137,7 @@ bool CMemoView::Load() {
     if (document()->isModified() && !MaybeSave()) {
         return false;
     }
-    const QString path = dialogs_.chooseFile(false, memoDirectory_ + memoFileName_);
+    const QString path = dialogs_.chooseFile(false, InitialPath());
     if (path.isEmpty()) {
         return false;
     }
@@ -138,7 +145,7 @@ bool CMemoView::Load() {
 }
 
 bool CMemoView::Save() {
-    const QString path = dialogs_.chooseFile(true, memoDirectory_ + memoFileName_);
+    const QString path = dialogs_.chooseFile(true, InitialPath());
     if (path.isEmpty()) {
         return false;
     }

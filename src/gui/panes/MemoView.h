@@ -59,6 +59,7 @@ class CMemoView : public QPlainTextEdit {
 
   private:
     void Remember(const QString& path);
+    QString InitialPath() const;
     void StoreDirectory() const;
 
     const Settings& settings_;
