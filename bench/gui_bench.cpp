@@ -113,7 +113,7 @@ void Flood(int items) {
         std::atomic<bool> posted{false};
         std::thread poster([&] {
             for (int i = 0; i < items; ++i) {
-                queue.PostDisplayItem({"jiro", ItemText(i), DisplayKind::Chat, 0, ""});
+                queue.PostDisplayItem({"jiro", ItemText(i), DisplayKind::Chat, 0, {}});
             }
             posted = true;
         });

@@ -11,6 +11,7 @@
 #include "gui/frame/MainFrame.h"
 #include "gui/panes/TesselInputView.h"
 #include "gui/platform/FontSubstitution.h"
+#include "platform/FileSystem.h"
 
 #ifndef TESSEL_VERSION
 #define TESSEL_VERSION "0.0.0"
@@ -41,9 +42,13 @@ bool CTesselApp::InitInstance() {
                                  QStringLiteral("a text file to put into the input pane"));
     parser.process(*this);
 
-    settings_ = Settings::Open(QFile::encodeName(QDir::currentPath()).toStdString());
+    // The core keeps paths in code page 932, as it keeps every text.
+    const std::optional<std::string> workingDirectory = WorkingDirectory();
+    settings_ = workingDirectory ? Settings::Open(*workingDirectory) : std::nullopt;
     if (!settings_) {
-        std::fprintf(stderr, "tessel: cannot use tessel.ini in the working directory\n");
+        std::fprintf(stderr,
+                     "tessel: cannot use tessel.ini in the working directory (its name must be "
+                     "representable in Shift-JIS)\n");
         return false;
     }
 

@@ -95,11 +95,11 @@ void CMainFrame::OnKeyConfig() {
             }
         },
         this);
-    dialog.m_path = QFile::decodeName(QByteArray::fromStdString(macros_->KeyConfigPath()));
+    dialog.m_path = FromCorePath(macros_->KeyConfigPath());
     if (Dialog(dialog) == QDialog::Rejected) {
         return;
     }
-    if (!macros_->LoadChosenKeyFile(QFile::encodeName(dialog.m_path).toStdString())) {
+    if (!macros_->LoadChosenKeyFile(ToCorePath(dialog.m_path).value_or(std::string()))) {
         ShowStatus(QString::fromUtf8("キー定義ファイル %1 を読めません").arg(dialog.m_path));
     }
 }

@@ -11,13 +11,14 @@ namespace tessel::gui {
 
 namespace {
 
-// Log paths are file names: the file system's own encoding, as Qt names files.
 QString PathFromCore(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
+    return FromCorePath(path);
 }
 
+// A path code page 932 cannot hold becomes empty, which every command that opens it refuses
+// with its own failure line.
 std::string PathToCore(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+    return ToCorePath(path).value_or(std::string());
 }
 
 }  // namespace

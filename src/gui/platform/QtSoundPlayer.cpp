@@ -14,12 +14,7 @@ QtSoundPlayer::QtSoundPlayer(QObject* parent) : QObject(parent) {}
 QtSoundPlayer::~QtSoundPlayer() = default;
 
 QString QtSoundPlayer::LocalFileName(const std::string& path) {
-    const QString asStored = QFile::decodeName(QByteArray::fromStdString(path));
-    if (QFileInfo::exists(asStored)) {
-        return asStored;
-    }
-    const QString asShiftJis = FromShiftJis(path);
-    return QFileInfo::exists(asShiftJis) ? asShiftJis : asStored;
+    return FromCorePath(path);
 }
 
 void QtSoundPlayer::Play(const std::string& path) {

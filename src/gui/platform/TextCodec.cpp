@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include "platform/FileSystem.h"
+
 namespace tessel::gui {
 
 namespace {
@@ -59,6 +61,17 @@ QString FirstUnencodable(const QString& text) {
         i += length - 1;
     }
     return {};
+}
+
+QString FromCorePath(std::string_view corePath) {
+    if (const std::optional<std::string> system = SystemPath(corePath)) {
+        return QString::fromStdString(*system);
+    }
+    return FromShiftJis(corePath);
+}
+
+std::optional<std::string> ToCorePath(const QString& path) {
+    return CorePath(path.toStdString());
 }
 
 }  // namespace tessel::gui

@@ -22,4 +22,15 @@ std::optional<std::string> ToShiftJis(const QString& text);
 // The first character of text that code page 932 cannot hold, for the refusal message.
 QString FirstUnencodable(const QString& text);
 
+// Paths cross between the core (code page 932 bytes, like every other text) and Qt (file
+// dialogs, QFile) through these two, so that a Japanese file name is UTF-8 on disk.
+
+// A path the core keeps, for a widget or QFile. A name with no file-system form is shown as
+// its characters anyway, so the user still sees which file is meant.
+QString FromCorePath(std::string_view corePath);
+
+// A path from a file dialog or QDir, as the core keeps it; nothing when code page 932 cannot
+// hold it (the caller refuses the choice).
+std::optional<std::string> ToCorePath(const QString& path);
+
 }  // namespace tessel::gui

@@ -62,10 +62,12 @@ struct FrameFixture {
     }
 };
 
+// The connection thread's phase as the three flags the commands read show it.
 inline void SetConnection(int connecting, int pending, int connected) {
-    SetIsConnecting(connecting);
-    SetConnectPending(pending);
-    SetIsConnected(connected);
+    SetConnectionPhase(connected    ? ConnectionPhase::Connected
+                       : connecting ? ConnectionPhase::Connecting
+                       : pending    ? ConnectionPhase::Pending
+                                    : ConnectionPhase::Idle);
 }
 
 }  // namespace tessel::gui::test

@@ -120,12 +120,10 @@ class DisplayViewTest : public QObject {
         QTest::newRow("notice") << Item(DisplayKind::System, "", "notice\r\n")
                                 << std::vector<Run>{{"notice", kSystem}}
                                 << QByteArray("notice\r\n");
-        QTest::newRow("all four markers")
-            << Item(static_cast<DisplayKind>(5), "",
-                    "\xFC\xFBnm\xFC\xF9"
-                    "dc\xFC\xFAsy\xFC\xFCno")
-            << std::vector<Run>{{"nm", kName}, {"dc", kDice}, {"sy", kSystem}, {"no", kText}}
-            << QByteArray("nmdcsyno");
+        QTest::newRow("a peer's marker bytes are text")
+            << Item(DisplayKind::Chat, "taro", "\xFC\xFAred")
+            << std::vector<Run>{{"taro:", kName}, {" " + FromShiftJis("\x81\xAC") + "red", kText}}
+            << QByteArray("taro: \x81\xACred\r\n");
         QTest::newRow("marker bytes inside a kanji are text")
             << Item(DisplayKind::System, "",
                     "\x89\xFC\xFB"

@@ -43,7 +43,7 @@ class RecordingRequests : public RequestHandler, public MessageHandler {
 
 // A running connection thread, never connected, recording the commands handed to it.
 struct RecordingConnection {
-    explicit RecordingConnection(const Settings& settings) : thread(display, frontEnd, &settings) {
+    explicit RecordingConnection(const Settings&) : thread(display, frontEnd) {
         thread.Start(requests, requests);
     }
     FrontEndRecorder frontEnd;
