@@ -24,6 +24,7 @@
 #include "gui/panes/TesselDispView.h"
 #include "gui/panes/TesselInputView.h"
 #include "gui/panes/TesselUserView.h"
+#include "gui/platform/FontSubstitution.h"
 #include "gui/platform/TextCodec.h"
 #include "views/Notification.h"
 
@@ -123,6 +124,12 @@ void CMainFrame::PreCreateWindow() {
     proportions_.x = settings_.GetInt(SettingKey::propotion_x);
     proportions_.y = settings_.GetInt(SettingKey::propotion_y);
     proportions_.memo = settings_.GetInt(SettingKey::propotion_memo);
+    // Faces stored on another system may be missing here: each gets an installed Japanese
+    // face as its substitute before any pane asks for it; the settings keep the stored name.
+    for (const SettingKey face :
+         {SettingKey::fontname, SettingKey::inputfontname, SettingKey::memofontname}) {
+        EnsureFamilyUsable(FromShiftJis(settings_.GetString(face)));
+    }
     recvFile_ = settings_.GetInt(SettingKey::isrecvfile);
     recvWave_ = settings_.GetInt(SettingKey::isrecvwave);
 

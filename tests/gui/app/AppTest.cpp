@@ -81,6 +81,14 @@ class AppTest : public QObject {
         ResetConnectionState();
     }
 
+    // The built program itself answers its command line without opening a window.
+    void binaryReportsItsVersion() {
+        test::ChildProcess tessel({TESSEL_BINARY, "--version"}, dir->path());
+        QVERIFY(tessel.WaitForOutput("tessel "));
+        QCOMPARE(tessel.Wait(10s), std::optional<int>(0));
+        QVERIFY(!dir->Exists("tessel.ini"));  // nothing was written
+    }
+
     void cancelledConnectStillShowsTheWindow() {
         DialogDriver driver;
         driver.act = [](CConnectDialog& dialog) { dialog.reject(); };

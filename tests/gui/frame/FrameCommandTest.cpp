@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QFontInfo>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -13,6 +14,7 @@
 #include "gui/frame/FrameTitle.h"
 #include "gui/panes/MemoView.h"
 #include "gui/panes/TesselInputView.h"
+#include "gui/platform/FontSubstitution.h"
 
 using namespace tessel;
 using namespace tessel::gui;
@@ -195,6 +197,20 @@ class FrameCommandTest : public QObject {
         ResetConnectionState();
         f.frame->FrontEnd().TitleRefresh();
         QTRY_COMPARE(f.frame->windowTitle(), U("tessel   　　"));
+    }
+
+    // A face stored on another system draws with an installed Japanese face; the setting
+    // keeps its name.
+    void missingStoredFaceIsSubstituted() {
+        const QString fallback = JapaneseFallbackFamily();
+        if (fallback.isEmpty()) {
+            QSKIP("no Japanese font installed (scripts/install-deps installs one)");
+        }
+        FrameFixture f;
+        f.dir.Write("tessel.ini", "[WindowStyle]\r\ninputfontname=Tessel Missing Face\r\n");
+        f.Open();
+        QCOMPARE(QFontInfo(f.frame->InputView()->font()).family(), fallback);
+        QCOMPARE(f.settings->GetString(SettingKey::inputfontname), "Tessel Missing Face");
     }
 
     void focusToggleSwitchesBetweenInputAndMemo() {

@@ -1,6 +1,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QSignalSpy>
+#include <QSoundEffect>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -96,13 +97,18 @@ class PlatformServicesTest : public QObject {
         const QString file = dir.filePath("bell.wav");
         QFile out(file);
         QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write("RIFF\x24\0\0\0WAVEfmt ", 16);  // not a playable sound: must not block
+        out.write("not a sound at all\n");  // must neither block nor play
         out.close();
         QtSoundPlayer player;
         QSignalSpy handled(&player, &QtSoundPlayer::requestHandled);
         player.Play(file.toStdString());
         QTRY_COMPARE(handled.count(), 1);
         QCOMPARE(handled.at(0).at(0).toString(), file);
+        // Qt decodes in the background and ends such a file in the error state, silently.
+        auto* effect = player.findChild<QSoundEffect*>();
+        QVERIFY(effect);
+        QTRY_COMPARE(effect->status(), QSoundEffect::Error);
+        QVERIFY(!effect->isPlaying());
     }
 
     void editorThatCannotStartIsReported() {
