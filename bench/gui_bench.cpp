@@ -31,17 +31,17 @@
 #include <unistd.h>
 
 #include "connection/ConnectionState.h"
-#include "frame/Settings.h"
+#include "display/DisplayQueue.h"
 #include "gui/app/TesselApp.h"
 #include "gui/dialogs/ConnectDialog.h"
 #include "gui/frame/MainFrame.h"
 #include "gui/panes/TesselDispView.h"
 #include "gui/platform/GuiFrontEnd.h"
 #include "gui/platform/TextCodec.h"
+#include "settings/Settings.h"
 #include "support/ChildProcess.h"
 #include "support/TempDirectory.h"
 #include "views/DisplayDrain.h"
-#include "views/DisplayQueue.h"
 
 using namespace tessel;
 using namespace tessel::gui;

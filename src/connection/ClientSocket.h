@@ -10,9 +10,9 @@
 
 #include "connection/ConnectionState.h"
 #include "connection/MessageReader.h"
+#include "display/DisplayQueue.h"
 #include "platform/FrontEnd.h"
 #include "protocol/ProtocolMessage.h"
-#include "views/DisplayQueue.h"
 
 namespace tessel {
 

@@ -5,12 +5,12 @@
 #include <string_view>
 
 #include "connection/ClientSocket.h"
-#include "frame/Settings.h"
+#include "display/DisplayQueue.h"
 #include "platform/FrontEnd.h"
 #include "platform/OwnFiles.h"
 #include "platform/SoundPlayer.h"
 #include "session/SessionState.h"
-#include "views/DisplayQueue.h"
+#include "settings/Settings.h"
 
 namespace tessel {
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "platform/WriteAll.h"
 #include "platform/FileSystem.h"
+#include "platform/WriteAll.h"
 #include "protocol/Charset.h"
 #include "protocol/TextFormat.h"
 #include "protocol/Words.h"

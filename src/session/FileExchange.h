@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "display/DisplayQueue.h"
 #include "platform/OwnFiles.h"
 #include "platform/SoundPlayer.h"
-#include "views/DisplayQueue.h"
 
 namespace tessel {
 

@@ -4,8 +4,8 @@
 
 #include "connection/ClientSocket.h"
 #include "connection/ConnectOnThread.h"
+#include "display/DisplayQueue.h"
 #include "platform/FrontEnd.h"
-#include "views/DisplayQueue.h"
 
 namespace tessel {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "connection/ConnectOnThread.h"
-#include "frame/Settings.h"
+#include "settings/Settings.h"
 
 namespace tessel {
 

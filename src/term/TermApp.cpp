@@ -18,12 +18,12 @@
 
 #include "connection/ConnectionState.h"
 #include "frame/KeyMacros.h"
-#include "frame/Settings.h"
 #include "platform/FileSystem.h"
 #include "platform/OwnFiles.h"
 #include "protocol/Words.h"
 #include "session/ClientSession.h"
 #include "session/SessionCommands.h"
+#include "settings/Settings.h"
 #include "term/TermCodec.h"
 #include "term/TermFrontEnd.h"
 #include "views/ConversationLog.h"

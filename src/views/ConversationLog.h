@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "frame/Settings.h"
 #include "platform/FileSystem.h"
 #include "platform/OwnFiles.h"
+#include "settings/Settings.h"
 
 namespace tessel {
 

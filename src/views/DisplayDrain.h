@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "display/DisplayQueue.h"
 #include "platform/SoundPlayer.h"
 #include "views/ConversationLog.h"
 #include "views/DisplayLine.h"
-#include "views/DisplayQueue.h"
 #include "views/Notification.h"
 
 namespace tessel {

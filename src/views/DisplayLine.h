@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "display/DisplayQueue.h"
 #include "protocol/Charset.h"
-#include "views/DisplayQueue.h"
 
 namespace tessel {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "display/DisplayQueue.h"
 #include "platform/SoundPlayer.h"
-#include "views/DisplayQueue.h"
 
 namespace tessel {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "views/DisplayQueue.h"
+#include "display/DisplayQueue.h"
 
 namespace tessel {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <variant>
 
-#include "frame/Settings.h"
 #include "frame/TempDir.h"
+#include "settings/Settings.h"
 
 namespace tessel {
 namespace {

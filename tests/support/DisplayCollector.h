@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "display/DisplayQueue.h"
 #include "support/FrontEndRecorder.h"
-#include "views/DisplayQueue.h"
 
 namespace tessel::test {
 

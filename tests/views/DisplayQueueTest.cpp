@@ -1,4 +1,4 @@
-#include "views/DisplayQueue.h"
+#include "display/DisplayQueue.h"
 
 #include <gtest/gtest.h>
 

@@ -9,6 +9,7 @@
 
 #include "gui/app/TesselDoc.h"
 #include "gui/frame/MainFrame.h"
+#include "gui/help/ApplicationIcon.h"
 #include "gui/panes/TesselInputView.h"
 #include "gui/platform/FontSubstitution.h"
 #include "platform/FileSystem.h"
@@ -23,6 +24,8 @@ CTesselApp::CTesselApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("tessel"));
     setApplicationVersion(QStringLiteral(TESSEL_VERSION));
     setDesktopFileName(QStringLiteral("tessel"));
+    // Every window, dialogs included, carries the program's own icon on the task bar.
+    setWindowIcon(ApplicationIcon());
     InstallDefaultFontSubstitutions();
 }
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "frame/Settings.h"
+#include "settings/Settings.h"
 
 namespace tessel::gui {
 

@@ -12,17 +12,17 @@
 #include <thread>
 
 #include "connection/MessageReader.h"
+#include "display/DisplayQueue.h"
 #include "frame/KeyMacros.h"
-#include "frame/Settings.h"
 #include "gui/frame/CommandTable.h"
 #include "gui/frame/SplitterLayout.h"
 #include "gui/platform/GuiFrontEnd.h"
 #include "gui/platform/QtSoundPlayer.h"
 #include "session/ClientSession.h"
 #include "session/SessionCommands.h"
+#include "settings/Settings.h"
 #include "views/ConversationLog.h"
 #include "views/DisplayDrain.h"
-#include "views/DisplayQueue.h"
 
 class QAction;
 class QDialog;

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "frame/Settings.h"
+#include "settings/Settings.h"
 
 namespace tessel::gui {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "frame/Settings.h"
+#include "settings/Settings.h"
 
 namespace tessel::gui {
 

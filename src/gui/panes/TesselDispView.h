@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-#include "frame/Settings.h"
+#include "settings/Settings.h"
 #include "views/DisplayDrain.h"
 
 namespace tessel::gui {

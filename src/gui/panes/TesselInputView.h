@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "connection/ConnectOnThread.h"
-#include "frame/Settings.h"
 #include "gui/panes/PaneStyle.h"
+#include "settings/Settings.h"
 
 namespace tessel::gui {
 

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "frame/Settings.h"
 #include "gui/panes/PaneStyle.h"
 #include "session/SessionState.h"
+#include "settings/Settings.h"
 
 namespace tessel::gui {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "connection/ConnectionState.h"
-#include "frame/Settings.h"
 #include "gui/frame/MainFrame.h"
+#include "settings/Settings.h"
 #include "support/TempDirectory.h"
 
 namespace tessel::gui::test {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "connection/ConnectOnThread.h"
-#include "frame/Settings.h"
+#include "display/DisplayQueue.h"
+#include "settings/Settings.h"
 #include "support/FrontEndRecorder.h"
 #include "support/TempDirectory.h"
-#include "views/DisplayQueue.h"
 
 namespace tessel::test {
 

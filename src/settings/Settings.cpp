@@ -1,4 +1,4 @@
-#include "frame/Settings.h"
+#include "settings/Settings.h"
 
 #include <cassert>
 
