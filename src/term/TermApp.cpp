@@ -216,18 +216,6 @@ std::optional<TermOptions> ParseOptions(int argc, char** argv, const Settings& s
     return options;
 }
 
-NotifySettings ReadNotifySettings(const Settings& settings) {
-    NotifySettings notify;
-    notify.mode = settings.GetInt(SettingKey::isnotify);
-    const SettingKey keys[] = {SettingKey::notifystring1, SettingKey::notifystring2,
-                               SettingKey::notifystring3, SettingKey::notifystring4};
-    for (int i = 0; i < 4; ++i) {
-        notify.strings[i] = settings.GetString(keys[i]);
-    }
-    notify.soundFile = settings.GetString(SettingKey::notifysoundfile);
-    return notify;
-}
-
 // Splits what arrives on standard input into lines.
 class LineReader {
   public:

@@ -61,4 +61,16 @@ bool NotifyCheck(const DisplayItem& item, std::string_view ownHandle,
     return false;
 }
 
+NotifySettings ReadNotifySettings(const Settings& settings) {
+    NotifySettings notify;
+    notify.mode = settings.GetInt(SettingKey::isnotify);
+    const SettingKey keys[] = {SettingKey::notifystring1, SettingKey::notifystring2,
+                               SettingKey::notifystring3, SettingKey::notifystring4};
+    for (int i = 0; i < 4; ++i) {
+        notify.strings[i] = settings.GetString(keys[i]);
+    }
+    notify.soundFile = settings.GetString(SettingKey::notifysoundfile);
+    return notify;
+}
+
 }  // namespace tessel

@@ -7,6 +7,7 @@
 
 #include "display/DisplayQueue.h"
 #include "platform/SoundPlayer.h"
+#include "settings/Settings.h"
 
 namespace tessel {
 
@@ -23,6 +24,9 @@ struct NotifySettings {
 // ends on character boundaries of `haystack`, so bytes that straddle a double-byte character
 // never match. An empty needle never occurs.
 bool ContainsShiftJis(std::string_view haystack, std::string_view needle);
+
+// The notification settings as tessel.ini holds them.
+NotifySettings ReadNotifySettings(const Settings& settings);
 
 // Plays the notification sound at most once when somebody else's chat line calls the user.
 // Only the item's text is searched, never its name. Lines by `ownHandle` or "system",

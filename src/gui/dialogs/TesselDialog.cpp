@@ -36,34 +36,6 @@ void SortEntries(QStringList& entries) {
     });
 }
 
-// Linux input methods type the JIS forms of a few characters that code page 932 keeps at
-// another code point ("〜" is the everyday case); they are taken in their code page 932 form
-// rather than refused. (The panes apply the same table to typed lines.)
-struct Variant {
-    char16_t jis;
-    char16_t codePage932;
-};
-
-constexpr Variant kVariants[] = {
-    {u'\u301C', u'\uFF5E'},  // wave dash -> fullwidth tilde
-    {u'\u2016', u'\u2225'},  // double vertical line -> parallel to
-    {u'\u2212', u'\uFF0D'},  // minus sign -> fullwidth hyphen-minus
-    {u'\u2014', u'\u2015'},  // em dash -> horizontal bar
-    {u'\u00A2', u'\uFFE0'},  // cent sign
-    {u'\u00A3', u'\uFFE1'},  // pound sign
-    {u'\u00AC', u'\uFFE2'},  // not sign
-    {u'\u00A6', u'\uFFE4'},  // broken bar
-    {u'\u00A5', u'\uFFE5'},  // yen sign
-    {u'\u203E', u'\uFFE3'},  // overline -> fullwidth macron
-};
-
-QString WithCodePage932Forms(QString text) {
-    for (const Variant& variant : kVariants) {
-        text.replace(QChar(variant.jis), QChar(variant.codePage932));
-    }
-    return text;
-}
-
 }  // namespace
 
 ChooseFile DefaultChooseFile() {

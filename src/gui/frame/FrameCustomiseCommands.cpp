@@ -99,7 +99,7 @@ void CMainFrame::OnKeyConfig() {
     if (Dialog(dialog) == QDialog::Rejected) {
         return;
     }
-    if (!macros_->LoadChosenKeyFile(ToCorePath(dialog.m_path).value_or(std::string()))) {
+    if (!macros_->LoadChosenKeyFile(ToCorePathOrEmpty(dialog.m_path))) {
         ShowStatus(QString::fromUtf8("キー定義ファイル %1 を読めません").arg(dialog.m_path));
     }
 }

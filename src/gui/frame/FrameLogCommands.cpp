@@ -9,20 +9,6 @@
 
 namespace tessel::gui {
 
-namespace {
-
-QString PathFromCore(const std::string& path) {
-    return FromCorePath(path);
-}
-
-// A path code page 932 cannot hold becomes empty, which every command that opens it refuses
-// with its own failure line.
-std::string PathToCore(const QString& path) {
-    return ToCorePath(path).value_or(std::string());
-}
-
-}  // namespace
-
 void CMainFrame::RefreshAutoLog() {
     log_->RefreshAutoLog();
     UpdateTitle();
@@ -40,12 +26,12 @@ void CMainFrame::OnStopLog() {
 }
 
 void CMainFrame::OnStartLog() {
-    const QString proposed = PathFromCore(log_->ProposeManualLogPath());
+    const QString proposed = FromCorePath(log_->ProposeManualLogPath());
     const QString chosen = hooks_.chooseLogFile(proposed);
     if (chosen.isEmpty()) {
         return;  // the proposal stays the log path; nothing else changes
     }
-    if (!log_->StartManualLog(PathToCore(chosen))) {
+    if (!log_->StartManualLog(ToCorePathOrEmpty(chosen))) {
         ShowStatus(QString::fromUtf8("ログファイル %1 を開けません").arg(chosen));
     }
     UpdateTitle();
@@ -53,12 +39,13 @@ void CMainFrame::OnStartLog() {
 
 void CMainFrame::OnAutoLogSettings() {
     CAutoLogSettingsDialog dialog(this);
-    dialog.m_logDir = PathFromCore(log_->LogDir());
-    dialog.m_autoLogName = PathFromCore(log_->AutoLogName());
+    dialog.m_logDir = FromCorePath(log_->LogDir());
+    dialog.m_autoLogName = FromCorePath(log_->AutoLogName());
     if (Dialog(dialog) == QDialog::Rejected) {
         return;
     }
-    log_->ApplyAutoLogSettings(PathToCore(dialog.m_logDir), PathToCore(dialog.m_autoLogName));
+    log_->ApplyAutoLogSettings(ToCorePathOrEmpty(dialog.m_logDir),
+                               ToCorePathOrEmpty(dialog.m_autoLogName));
     UpdateTitle();
 }
 

@@ -19,23 +19,9 @@
 
 namespace tessel::gui {
 
-namespace {
-
-QString PathFromCore(const std::string& path) {
-    return FromCorePath(path);
-}
-
-// A path code page 932 cannot hold becomes empty, which every command that opens it refuses
-// with its own failure line.
-std::string PathToCore(const QString& path) {
-    return ToCorePath(path).value_or(std::string());
-}
-
-}  // namespace
-
 void CMainFrame::OnFileReceive() {
     CFileReceiveDialog dialog(this);
-    dialog.m_directory = PathFromCore(settings_.GetString(SettingKey::savefiledir));
+    dialog.m_directory = FromCorePath(settings_.GetString(SettingKey::savefiledir));
     if (Dialog(dialog) != QDialog::Accepted) {
         return;
     }
@@ -44,7 +30,7 @@ void CMainFrame::OnFileReceive() {
         directory += QLatin1Char('/');
     }
     recvFile_ = dialog.m_accept == 1 ? 1 : 0;
-    settings_.SetString(SettingKey::savefiledir, PathToCore(directory));
+    settings_.SetString(SettingKey::savefiledir, ToCorePathOrEmpty(directory));
     settings_.SetInt(SettingKey::isrecvfile, recvFile_);
 }
 
@@ -61,7 +47,7 @@ void CMainFrame::OnFileSend() {
     CFileSendDialog dialog(this);
     dialog.m_handles = KnownHandles();
     dialog.m_destination = lastTarget_;
-    dialog.m_path = PathFromCore(settings_.GetString(SettingKey::prevsendfile));
+    dialog.m_path = FromCorePath(settings_.GetString(SettingKey::prevsendfile));
     if (Dialog(dialog) != QDialog::Accepted) {
         return;
     }
@@ -81,7 +67,7 @@ void CMainFrame::OnFileSend() {
                        .arg(kMaxSendFileSize));
         return;
     }
-    const std::string path = PathToCore(dialog.m_path);
+    const std::string path = ToCorePathOrEmpty(dialog.m_path);
     settings_.SetString(SettingKey::prevsendfile, path);
 
     // The pieces go out 100 ms apart; a worker paces them so the window stays live. The name
@@ -147,10 +133,11 @@ void CMainFrame::OnFileSend() {
 }
 
 void CMainFrame::OnSoundSend() {
-    CSoundSendDialog dialog([this](const QString& path) { sound_.Play(PathToCore(path)); }, this);
+    CSoundSendDialog dialog([this](const QString& path) { sound_.Play(ToCorePathOrEmpty(path)); },
+                            this);
     dialog.m_handles = KnownHandles();
     dialog.m_destination = lastTarget_;
-    dialog.m_waveDirectory = PathFromCore(settings_.WaveDirectory());
+    dialog.m_waveDirectory = FromCorePath(settings_.WaveDirectory());
     if (Dialog(dialog) != QDialog::Accepted) {
         return;
     }
@@ -164,8 +151,8 @@ void CMainFrame::OnSoundSend() {
 }
 
 void CMainFrame::OnNotifySettings() {
-    CNotifySettingsDialog dialog([this](const QString& path) { sound_.Play(PathToCore(path)); },
-                                 this);
+    CNotifySettingsDialog dialog(
+        [this](const QString& path) { sound_.Play(ToCorePathOrEmpty(path)); }, this);
     const SettingKey strings[] = {SettingKey::notifystring1, SettingKey::notifystring2,
                                   SettingKey::notifystring3, SettingKey::notifystring4};
     QString* members[] = {&dialog.m_notifyString1, &dialog.m_notifyString2, &dialog.m_notifyString3,
@@ -173,9 +160,9 @@ void CMainFrame::OnNotifySettings() {
     for (int i = 0; i < 4; ++i) {
         *members[i] = FromShiftJis(settings_.GetString(strings[i]));
     }
-    dialog.m_soundFile = PathFromCore(settings_.GetString(SettingKey::notifysoundfile));
+    dialog.m_soundFile = FromCorePath(settings_.GetString(SettingKey::notifysoundfile));
     dialog.m_mode = settings_.GetInt(SettingKey::isnotify);
-    dialog.m_waveDirectory = PathFromCore(settings_.WaveDirectory());
+    dialog.m_waveDirectory = FromCorePath(settings_.WaveDirectory());
     if (Dialog(dialog) != QDialog::Accepted) {
         return;
     }
@@ -190,7 +177,7 @@ void CMainFrame::OnNotifySettings() {
     for (int i = 0; i < 4; ++i) {
         settings_.SetString(strings[i], *texts[i]);
     }
-    settings_.SetString(SettingKey::notifysoundfile, PathToCore(dialog.m_soundFile));
+    settings_.SetString(SettingKey::notifysoundfile, ToCorePathOrEmpty(dialog.m_soundFile));
 }
 
 }  // namespace tessel::gui

@@ -41,18 +41,6 @@ namespace {
 // telling the window, and the commands must follow within a blink.
 constexpr int kStatePollMs = 50;
 
-NotifySettings ReadNotifySettings(const Settings& settings) {
-    NotifySettings notify;
-    notify.mode = settings.GetInt(SettingKey::isnotify);
-    const SettingKey keys[] = {SettingKey::notifystring1, SettingKey::notifystring2,
-                               SettingKey::notifystring3, SettingKey::notifystring4};
-    for (int i = 0; i < 4; ++i) {
-        notify.strings[i] = settings.GetString(keys[i]);
-    }
-    notify.soundFile = settings.GetString(SettingKey::notifysoundfile);
-    return notify;
-}
-
 CMainFrame::Hooks WithDefaults(CMainFrame::Hooks hooks, QWidget* owner) {
     if (!hooks.runDialog) {
         hooks.runDialog = [](QDialog& dialog) { return dialog.exec(); };

@@ -5,7 +5,6 @@
 #include <QSaveFile>
 
 #include "gui/panes/PaneStyle.h"
-#include "gui/panes/PaneText.h"
 #include "gui/platform/TextCodec.h"
 
 namespace tessel::gui {

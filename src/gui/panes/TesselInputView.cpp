@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "gui/panes/PaneText.h"
+#include "gui/platform/TextCodec.h"
 #include "views/DisplayLine.h"
 
 namespace tessel::gui {

@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 
 #include "platform/FileSystem.h"
+#include "protocol/Charset.h"
 
 namespace tessel::gui {
 
@@ -13,9 +14,23 @@ namespace {
 // (circled digits, the NEC and IBM rows) and its mapping of the wave dash.
 constexpr const char* kCodePage = "windows-31j";
 
-bool IsLeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
+struct Variant {
+    char16_t jis;
+    char16_t codePage932;
+};
+
+constexpr Variant kVariants[] = {
+    {u'\u301C', u'\uFF5E'},  // wave dash -> fullwidth tilde
+    {u'\u2016', u'\u2225'},  // double vertical line -> parallel to
+    {u'\u2212', u'\uFF0D'},  // minus sign -> fullwidth hyphen-minus
+    {u'\u2014', u'\u2015'},  // em dash -> horizontal bar
+    {u'\u00A2', u'\uFFE0'},  // cent sign
+    {u'\u00A3', u'\uFFE1'},  // pound sign
+    {u'\u00AC', u'\uFFE2'},  // not sign
+    {u'\u00A6', u'\uFFE4'},  // broken bar
+    {u'\u00A5', u'\uFFE5'},  // yen sign
+    {u'\u203E', u'\uFFE3'},  // overline -> fullwidth macron
+};
 
 }  // namespace
 
@@ -24,7 +39,7 @@ QString FromShiftJis(std::string_view bytes) {
     // comes; show it as a replacement character instead of losing it.
     bool cutLead = false;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(bytes[i]))) {
+        if (IsShiftJisLead(static_cast<unsigned char>(bytes[i]))) {
             if (i + 1 == bytes.size()) {
                 cutLead = true;
                 bytes.remove_suffix(1);
@@ -63,6 +78,21 @@ QString FirstUnencodable(const QString& text) {
     return {};
 }
 
+QString WithCodePage932Forms(QString text) {
+    for (const Variant& variant : kVariants) {
+        text.replace(QChar(variant.jis), QChar(variant.codePage932));
+    }
+    return text;
+}
+
+std::optional<std::string> TypedTextToShiftJis(const QString& text) {
+    return ToShiftJis(WithCodePage932Forms(text));
+}
+
+QString FirstUntypable(const QString& text) {
+    return FirstUnencodable(WithCodePage932Forms(text));
+}
+
 QString FromCorePath(std::string_view corePath) {
     if (const std::optional<std::string> system = SystemPath(corePath)) {
         return QString::fromStdString(*system);
@@ -72,6 +102,10 @@ QString FromCorePath(std::string_view corePath) {
 
 std::optional<std::string> ToCorePath(const QString& path) {
     return CorePath(path.toStdString());
+}
+
+std::string ToCorePathOrEmpty(const QString& path) {
+    return ToCorePath(path).value_or(std::string());
 }
 
 }  // namespace tessel::gui

@@ -22,6 +22,19 @@ std::optional<std::string> ToShiftJis(const QString& text);
 // The first character of text that code page 932 cannot hold, for the refusal message.
 QString FirstUnencodable(const QString& text);
 
+// Linux input methods and documents use the JIS forms of a few characters where code page 932
+// keeps the same character at another code point (the wave dash of "〜" is the everyday case,
+// then the minus sign, the em dash and the cent, pound and not signs). Typed text takes them in
+// their code page 932 form instead of being refused.
+QString WithCodePage932Forms(QString text);
+
+// Text the user typed or pasted, as code page 932 bytes (JIS forms taken as above), or nothing
+// when a character has no code page 932 form.
+std::optional<std::string> TypedTextToShiftJis(const QString& text);
+
+// The first character TypedTextToShiftJis cannot take, for the refusal message.
+QString FirstUntypable(const QString& text);
+
 // Paths cross between the core (code page 932 bytes, like every other text) and Qt (file
 // dialogs, QFile) through these two, so that a Japanese file name is UTF-8 on disk.
 
@@ -32,5 +45,8 @@ QString FromCorePath(std::string_view corePath);
 // A path from a file dialog or QDir, as the core keeps it; nothing when code page 932 cannot
 // hold it (the caller refuses the choice).
 std::optional<std::string> ToCorePath(const QString& path);
+
+// The same for commands that refuse an empty path with their own failure line.
+std::string ToCorePathOrEmpty(const QString& path);
 
 }  // namespace tessel::gui
