@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 
@@ -10,6 +11,7 @@
 #include "gui/dialogs/FileSendDialog.h"
 #include "gui/dialogs/ModeDialog.h"
 #include "gui/dialogs/PrivateMessageDialog.h"
+#include "gui/dialogs/SoundSendDialog.h"
 #include "gui/frame/FrameTestSupport.h"
 #include "session/SessionState.h"
 #include "support/ChildProcess.h"
@@ -22,7 +24,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kConnect = 32771, kMode = 32782, kPrivateMessage = 32783, kFileReceive = 32787,
-              kFileSend = 32788, kSoundReceive = 32801;
+              kFileSend = 32788, kSoundReceive = 32801, kSoundSend = 32802;
 
 // tessel-relay with a terminal player "jiro" who accepts files, and the frame as "taro".
 struct RelayWithJiro : FrameFixture {
@@ -39,8 +41,8 @@ struct RelayWithJiro : FrameFixture {
         const std::size_t at = log.find("127.0.0.1:") + 10;
         port = QString::fromStdString(log.substr(at, log.find_first_not_of("0123456789", at) - at));
         std::filesystem::create_directory(jiroDir.dir() + "recv");
-        jiroDir.Write("tessel.ini",
-                      "[Options]\r\nisrecvfile=1\r\nsavefiledir=" + jiroDir.dir() + "recv/\r\n");
+        jiroDir.Write("tessel.ini", "[Options]\r\nisrecvfile=1\r\nisrecvwave=1\r\nsavefiledir=" +
+                                        jiroDir.dir() + "recv/\r\n");
         jiro = std::make_unique<tessel::test::ChildProcess>(
             std::vector<std::string>{TESSEL_TERM_BINARY, "--host", "127.0.0.1", "--port",
                                      port.toStdString(), "--handle", "jiro", "--channel", "main"},
@@ -161,6 +163,30 @@ class FrameOptionsTest : public QObject {
         QVERIFY(f.jiro->WaitForOutput("\xE5\x86\x85\xE7\xB7\x92\xE3\x81\xAE\xE8\xA9\xB1"));
         QVERIFY(f.frame->RunCommand(kPrivateMessage));
         QCOMPARE(preselected, QString("jiro"));
+    }
+
+    // A sound request goes both ways through the relay: the other player's typed "s" form plays
+    // the named file from the frame's wav directory once receiving is on, and the frame's
+    // sound send reaches the other player.
+    void soundRequestsTravelBothWays() {
+        RelayWithJiro f;
+        f.Start();
+        std::filesystem::create_directory(f.dir.dir() + "wav");
+        f.dir.Write("wav/fanfare.wav", "RIFF");
+        QSignalSpy played(&f.frame->Sound(), &QtSoundPlayer::requestHandled);
+        QVERIFY(f.frame->RunCommand(kSoundReceive));
+        f.jiro->Write("s fanfare\n");
+        QTRY_COMPARE_WITH_TIMEOUT(played.count(), 1, 10000);
+        QVERIFY(played.first().first().toString().endsWith("/wav/fanfare.wav"));
+
+        f.answer = [](QDialog& dialog) {
+            auto& send = dynamic_cast<CSoundSendDialog&>(dialog);
+            send.m_destination = "jiro";
+            send.m_sound = "door.wav";
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(f.frame->RunCommand(kSoundSend));
+        QVERIFY(f.jiro->WaitForOutput("door.wav"));
     }
 
     // Files reach the other player byte for byte while the window keeps running; a file over
