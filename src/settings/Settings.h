@@ -82,6 +82,7 @@ enum class SettingKey : std::size_t {
     notifystring3,
     notifystring4,
     notifysoundfile,
+    desktopnotify,
 };
 
 // A default that is not a constant but derived when the settings are opened.
@@ -225,6 +226,8 @@ inline constexpr auto kSettingTable = std::to_array<SettingRow>({
     {SettingKey::notifystring3, kSectionOptions, "notifystring3", SettingType::kString},
     {SettingKey::notifystring4, kSectionOptions, "notifystring4", SettingType::kString},
     {SettingKey::notifysoundfile, kSectionOptions, "notifysoundfile", SettingType::kString},
+    // Not a key of the Windows program: a desktop notification besides the call sound.
+    {SettingKey::desktopnotify, kSectionOptions, "desktopnotify", SettingType::kInt, 0},
 });
 
 inline constexpr std::size_t kSettingCount = kSettingTable.size();
@@ -273,7 +276,7 @@ constexpr bool TableIsConsistent() {
 
 }  // namespace detail
 
-static_assert(kSettingCount == static_cast<std::size_t>(SettingKey::notifysoundfile) + 1,
+static_assert(kSettingCount == static_cast<std::size_t>(SettingKey::desktopnotify) + 1,
               "every SettingKey needs its row in kSettingTable");
 static_assert(detail::TableIsConsistent(), "kSettingTable is out of order or has a duplicate");
 

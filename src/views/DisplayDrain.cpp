@@ -32,7 +32,10 @@ int DisplayDrain::Drain(DisplaySink& sink, int limit) {
         // The one place a shown roll becomes the player's own, for re-rolls and fake rolls.
         RecordIfOwnRoll(*item, own);
         if (RunsNotifyCheck(*item) && services_.sound != nullptr && services_.notifySettings) {
-            NotifyCheck(*item, own, services_.notifySettings(), *services_.sound);
+            if (NotifyCheck(*item, own, services_.notifySettings(), *services_.sound) &&
+                services_.called) {
+                services_.called(*item);
+            }
         }
         Show(sink, line);
         ++shown;

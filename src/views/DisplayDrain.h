@@ -33,6 +33,9 @@ class DisplayDrain {
         SoundPlayer* sound = nullptr;
         std::function<NotifySettings()> notifySettings;
         std::function<std::string()> ownHandle;
+        // Told of each line that called the user (after its sound), e.g. for a desktop
+        // notification.
+        std::function<void(const DisplayItem&)> called = nullptr;
     };
 
     explicit DisplayDrain(Services services) : services_(std::move(services)) {}

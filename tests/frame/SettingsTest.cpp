@@ -82,6 +82,7 @@ const ExpectedKey kExpectedKeys[] = {
     {SettingKey::notifystring3, "Options", "notifystring3", ""},
     {SettingKey::notifystring4, "Options", "notifystring4", ""},
     {SettingKey::notifysoundfile, "Options", "notifysoundfile", ""},
+    {SettingKey::desktopnotify, "Options", "desktopnotify", 0},
 };
 // clang-format on
 

@@ -24,6 +24,7 @@
 #include "gui/panes/TesselDispView.h"
 #include "gui/panes/TesselInputView.h"
 #include "gui/panes/TesselUserView.h"
+#include "gui/platform/DesktopNotifier.h"
 #include "gui/platform/FontSubstitution.h"
 #include "gui/platform/TextCodec.h"
 #include "views/Notification.h"
@@ -57,6 +58,9 @@ CMainFrame::Hooks WithDefaults(CMainFrame::Hooks hooks, QWidget* owner) {
         hooks.warn = [owner](const QString& text) {
             QMessageBox::warning(owner, QStringLiteral("tessel"), text);
         };
+    }
+    if (!hooks.notifyDesktop) {
+        hooks.notifyDesktop = ShowDesktopNotification;
     }
     return hooks;
 }
@@ -146,7 +150,7 @@ void CMainFrame::PreCreateWindow() {
 
     drain_ = std::make_unique<DisplayDrain>(DisplayDrain::Services{
         queue_, log_.get(), &sound_, [this] { return ReadNotifySettings(settings_); },
-        [] { return CurrentHandle(); }});
+        [] { return CurrentHandle(); }, [this](const DisplayItem& item) { OnCalled(item); }});
 }
 
 void CMainFrame::OnCreate() {
@@ -316,6 +320,15 @@ int CMainFrame::Dialog(QDialog& dialog) {
 
 void CMainFrame::Warn(const QString& text) {
     hooks_.warn(text);
+}
+
+// A call also reaches the desktop when the user asked for it and is looking elsewhere: the
+// sound alone is easy to miss with the window buried.
+void CMainFrame::OnCalled(const DisplayItem& item) {
+    if (settings_.GetInt(SettingKey::desktopnotify) == 0 || isActiveWindow()) {
+        return;
+    }
+    hooks_.notifyDesktop(FromShiftJis(item.name), FromShiftJis(item.text).trimmed());
 }
 
 void CMainFrame::ShowStatus(const QString& text) {

@@ -62,6 +62,8 @@ class CMainFrame : public QMainWindow {
         MessageReader::Clock::duration silence = MessageReader::kSilence;
         // The start-up connect dialog; tests may build the frame without it.
         bool connectAtStart = true;
+        // A desktop notification (summary, body) for a line that called the user.
+        std::function<void(const QString&, const QString&)> notifyDesktop;
     };
 
     explicit CMainFrame(const Settings& settings, QWidget* parent = nullptr);
@@ -141,6 +143,7 @@ class CMainFrame : public QMainWindow {
     int Dialog(QDialog& dialog);
     void Warn(const QString& text);
     void ShowStatus(const QString& text);
+    void OnCalled(const DisplayItem& item);
     // A command text through the mailbox, as if typed. Empty when it fits, else the reason.
     void PostCommandText(std::string_view text);
     // Code page 932 bytes of what a dialog returned; nothing (and a message) when a character

@@ -213,6 +213,35 @@ class FrameCommandTest : public QObject {
         QCOMPARE(f.settings->GetString(SettingKey::inputfontname), "Tessel Missing Face");
     }
 
+    // A line that calls the user reaches the desktop when that is switched on and the window
+    // is not the active one; an unswitched setting and the user's own lines never do.
+    void callReachesTheDesktop_data() {
+        QTest::addColumn<int>("desktopNotify");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<int>("notes");
+        QTest::newRow("switched on, another player") << 1 << "jiro" << 1;
+        QTest::newRow("switched off") << 0 << "jiro" << 0;
+        QTest::newRow("own line") << 1 << "taro" << 0;
+    }
+    void callReachesTheDesktop() {
+        QFETCH(int, desktopNotify);
+        QFETCH(QString, from);
+        QFETCH(int, notes);
+        FrameFixture f;
+        f.dir.Write("tessel.ini",
+                    "[Options]\r\nisnotify=1\r\nnotifystring1=taro\r\ndesktopnotify=" +
+                        std::to_string(desktopNotify) + "\r\n");
+        f.Open();
+        SetCurrentHandle("taro");
+        f.frame->Queue().PostDisplayItem(
+            {from.toStdString(), "taro, roll initiative\r\n", DisplayKind::Chat, 0, {}});
+        QTRY_COMPARE(f.frame->Queue().size(), std::size_t{0});
+        QCOMPARE(int(f.desktopNotes.size()), notes);
+        if (notes > 0) {
+            QCOMPARE(f.desktopNotes.front(), (QStringList{"jiro", "taro, roll initiative"}));
+        }
+    }
+
     void focusToggleSwitchesBetweenInputAndMemo() {
         FrameFixture f;
         f.Open();

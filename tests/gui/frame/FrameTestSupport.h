@@ -27,6 +27,7 @@ struct FrameFixture {
     QString chosenLogFile;
     QString proposedLogFile;
     std::vector<QString> warnings;
+    std::vector<QStringList> desktopNotes;  // summary and body of each
 
     void Open() {
         settings = Settings::Open(dir.path());
@@ -41,6 +42,9 @@ struct FrameFixture {
             return chosenLogFile;
         };
         hooks.warn = [this](const QString& text) { warnings.push_back(text); };
+        hooks.notifyDesktop = [this](const QString& summary, const QString& body) {
+            desktopNotes.push_back({summary, body});
+        };
         frame = std::make_unique<CMainFrame>(*settings, hooks);
         QVERIFY(frame->Create());
     }

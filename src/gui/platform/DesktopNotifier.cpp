@@ -1,0 +1,30 @@
+#include "gui/platform/DesktopNotifier.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace tessel::gui {
+
+void ShowDesktopNotification(const QString& summary, const QString& body) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    // Application name, no notification to replace, the desktop entry's icon, summary, body,
+    // no actions, the entry as a hint, the server's default timeout.
+    QVariantMap hints;
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("tessel"));
+    call << QStringLiteral("tessel") << quint32(0) << QStringLiteral("tessel") << summary << body
+         << QStringList() << hints << qint32(-1);
+    // Asynchronous: a notification service that is slow or absent never holds the window up.
+    bus.asyncCall(call);
+}
+
+}  // namespace tessel::gui
