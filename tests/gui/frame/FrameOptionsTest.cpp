@@ -6,13 +6,16 @@
 #include <filesystem>
 #include <random>
 
+#include "gui/dialogs/ColorSettingsDialog.h"
 #include "gui/dialogs/ConnectDialog.h"
 #include "gui/dialogs/FileReceiveDialog.h"
 #include "gui/dialogs/FileSendDialog.h"
 #include "gui/dialogs/ModeDialog.h"
+#include "gui/dialogs/NotifySettingsDialog.h"
 #include "gui/dialogs/PrivateMessageDialog.h"
 #include "gui/dialogs/SoundSendDialog.h"
 #include "gui/frame/FrameTestSupport.h"
+#include "gui/panes/TesselDispView.h"
 #include "session/SessionState.h"
 #include "support/ChildProcess.h"
 
@@ -24,7 +27,8 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kConnect = 32771, kMode = 32782, kPrivateMessage = 32783, kFileReceive = 32787,
-              kFileSend = 32788, kSoundReceive = 32801, kSoundSend = 32802;
+              kFileSend = 32788, kSoundReceive = 32801, kSoundSend = 32802, kColours = 32803,
+              kNotify = 32902;
 
 // tessel-relay with a terminal player "jiro" who accepts files, and the frame as "taro".
 struct RelayWithJiro : FrameFixture {
@@ -163,6 +167,62 @@ class FrameOptionsTest : public QObject {
         QVERIFY(f.jiro->WaitForOutput("\xE5\x86\x85\xE7\xB7\x92\xE3\x81\xAE\xE8\xA9\xB1"));
         QVERIFY(f.frame->RunCommand(kPrivateMessage));
         QCOMPARE(preselected, QString("jiro"));
+    }
+
+    // The four call strings come back after a restart, each in its own box.
+    void notifyStringsSurviveARestart() {
+        FrameFixture f;
+        f.Open();
+        const QStringList strings{"taro", QString::fromUtf8("太郎"), "GM",
+                                  QString::fromUtf8("全員")};
+        f.answer = [&](QDialog& dialog) {
+            auto& notify = dynamic_cast<CNotifySettingsDialog&>(dialog);
+            notify.m_notifyString1 = strings[0];
+            notify.m_notifyString2 = strings[1];
+            notify.m_notifyString3 = strings[2];
+            notify.m_notifyString4 = strings[3];
+            notify.m_mode = 1;
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(f.frame->RunCommand(kNotify));
+        f.Close();
+        f.Open();
+        QStringList shown;
+        f.answer = [&](QDialog& dialog) {
+            auto& notify = dynamic_cast<CNotifySettingsDialog&>(dialog);
+            shown = {notify.m_notifyString1, notify.m_notifyString2, notify.m_notifyString3,
+                     notify.m_notifyString4};
+            return int(QDialog::Rejected);
+        };
+        QVERIFY(f.frame->RunCommand(kNotify));
+        QCOMPARE(shown, strings);
+    }
+
+    // New colours reach the running display pane at once and are written display first, in
+    // the order the colour keys are listed.
+    void coloursApplyAtOnceAndAreStoredInOrder() {
+        FrameFixture f;
+        f.Open();
+        f.answer = [](QDialog& dialog) {
+            auto& colours = dynamic_cast<CColorSettingsDialog&>(dialog);
+            colours.m_dispColor = 0x102030;
+            colours.m_dispBkColor = 0x405060;
+            colours.m_dispNameColor = 0x0000FF;
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(f.frame->RunCommand(kColours));
+        QCOMPARE(f.frame->DisplayView()->Colours().text, 0x102030);
+        QCOMPARE(f.frame->DisplayView()->Colours().background, 0x405060);
+        QCOMPARE(f.frame->DisplayView()->Colours().name, 0x0000FF);
+        const std::string ini = f.dir.Read("tessel.ini");
+        std::size_t last = 0;
+        for (const char* key : {"dispcolor=", "dispnamecolor=", "dispsyscolor=", "dispdicecolor=",
+                                "dispbkcolor=", "inputcolor=", "inputbkcolor=", "usercolor=",
+                                "userbkcolor=", "memocolor=", "memobkcolor="}) {
+            const std::size_t at = ini.find(std::string("\n") + key);
+            QVERIFY2(at != std::string::npos && at >= last, key);
+            last = at;
+        }
     }
 
     // A sound request goes both ways through the relay: the other player's typed "s" form plays
