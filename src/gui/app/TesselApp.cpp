@@ -39,11 +39,25 @@ bool CTesselApp::InitInstance() {
     parser.setApplicationDescription(QStringLiteral(
         "tessel: chat client for tabletop dice servers. Settings, tessel.key and logs are "
         "kept in the working directory."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("a text file to put into the input pane"));
-    parser.process(*this);
+    // Answered here rather than by the parser, which would end the process from inside the
+    // application object's start-up without unwinding it.
+    if (!parser.parse(arguments())) {
+        std::fprintf(stderr, "tessel: %s\n", qPrintable(parser.errorText()));
+        return false;
+    }
+    if (parser.isSet(help) || parser.isSet(version)) {
+        const QString text = parser.isSet(help)
+                                 ? parser.helpText()
+                                 : applicationName() + ' ' + applicationVersion() + '\n';
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        std::fflush(stdout);
+        exitCode_ = 0;
+        return false;
+    }
 
     // The core keeps paths in code page 932, as it keeps every text.
     const std::optional<std::string> workingDirectory = WorkingDirectory();

@@ -22,9 +22,10 @@ class CTesselApp : public QApplication {
     ~CTesselApp() override;
 
     // Settings, main frame, document from the command line, connect dialog, then the window
-    // shown normally with the focus in the input pane. False: the program ends (the reason
-    // was written to standard error).
+    // shown normally with the focus in the input pane. False: the program ends with
+    // ExitCode() (--help and --version, or a reason written to standard error).
     bool InitInstance();
+    int ExitCode() const { return exitCode_; }
 
     CMainFrame* MainFrame() const { return frame_.get(); }
     CTesselDoc* Document() const { return doc_.get(); }
@@ -33,6 +34,7 @@ class CTesselApp : public QApplication {
     std::optional<Settings> settings_;
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<CTesselDoc> doc_;
+    int exitCode_ = 1;
 };
 
 }  // namespace tessel::gui

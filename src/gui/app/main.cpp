@@ -3,7 +3,7 @@
 int main(int argc, char** argv) {
     tessel::gui::CTesselApp app(argc, argv);
     if (!app.InitInstance()) {
-        return 1;
+        return app.ExitCode();
     }
     return app.exec();
 }
