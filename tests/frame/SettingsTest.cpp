@@ -104,10 +104,10 @@ TEST(SettingsKeys, EveryKeyIsListed) {
     std::set<SettingKey> seen;
     for (const ExpectedKey& expected : kExpectedKeys) {
         seen.insert(expected.key);
-        const SettingRow& spec = RowOf(expected.key);
-        EXPECT_EQ(spec.section, expected.section) << expected.name;
-        EXPECT_EQ(spec.name, expected.name);
-        EXPECT_EQ(spec.type == SettingType::kString, IsText(expected)) << expected.name;
+        const SettingRow& row = RowOf(expected.key);
+        EXPECT_EQ(row.section, expected.section) << expected.name;
+        EXPECT_EQ(row.name, expected.name);
+        EXPECT_EQ(row.type == SettingType::kString, IsText(expected)) << expected.name;
     }
     EXPECT_EQ(seen.size(), kSettingCount);
 }

@@ -129,7 +129,7 @@ constexpr std::optional<bool> IsChecked(CheckRule rule, const CommandState& s) {
 // One command: its menu caption (UTF-8, with its mnemonic and, for the edit commands, the
 // key text after a tab), the status-line prompt and tool-tip, its rules and its tool bar
 // icon. Commands reached only by keys have no caption.
-struct CommandSpec {
+struct CommandRow {
     CommandId id;
     std::string_view caption;
     std::string_view prompt;
@@ -139,7 +139,7 @@ struct CommandSpec {
     std::string_view icon = {};  // resource name under :/tessel/toolbar/
 };
 
-inline constexpr auto kCommandTable = std::to_array<CommandSpec>({
+inline constexpr auto kCommandTable = std::to_array<CommandRow>({
     {CommandId::Connect, "ホストへ接続(&C)", "ホストに接続", "ホストに接続", EnableRule::Offline,
      CheckRule::None, "connect"},
     {CommandId::Handle, "名前の登録(&O)", "名前の登録", "名前の登録", EnableRule::Online,
@@ -210,11 +210,11 @@ constexpr bool IsMacroCommand(int id) {
            InRange(id, CommandId::FunctionMacroFirst, CommandId::FunctionMacroLast);
 }
 
-// The spec row of a command with a row; quick rolls and macros have none.
-constexpr const CommandSpec* FindCommand(int id) {
-    for (const CommandSpec& spec : kCommandTable) {
-        if (static_cast<int>(spec.id) == id) {
-            return &spec;
+// The table row of a command that has one; quick rolls and macros have none.
+constexpr const CommandRow* FindCommand(int id) {
+    for (const CommandRow& row : kCommandTable) {
+        if (static_cast<int>(row.id) == id) {
+            return &row;
         }
     }
     return nullptr;
@@ -224,8 +224,8 @@ constexpr EnableRule EnableRuleOf(int id) {
     if (IsQuickRoll(id) || IsMacroCommand(id)) {
         return EnableRule::Online;
     }
-    const CommandSpec* spec = FindCommand(id);
-    return spec ? spec->enable : EnableRule::Always;
+    const CommandRow* row = FindCommand(id);
+    return row ? row->enable : EnableRule::Always;
 }
 
 // The roll a quick-roll command asks for, rule 0 always.
@@ -316,7 +316,7 @@ constexpr auto BuildAccelerators() {
 inline constexpr auto kAccelerators = detail::BuildAccelerators();
 
 // The menu bar: seven pop-ups, items in order, 0 for a separator.
-struct MenuSpec {
+struct MenuRow {
     std::string_view caption;
     std::span<const int> items;
 };
@@ -365,7 +365,7 @@ inline constexpr int kToolBar[] = {id(CommandId::EditCut),
                                    id(CommandId::AppAbout)};
 }  // namespace detail
 
-inline constexpr auto kMenuBar = std::to_array<MenuSpec>({
+inline constexpr auto kMenuBar = std::to_array<MenuRow>({
     {"ファイル(&F)", detail::kFileMenu},
     {"編集(&E)", detail::kEditMenu},
     {"接続(&C)", detail::kConnectMenu},

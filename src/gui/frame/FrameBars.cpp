@@ -28,20 +28,20 @@ void CMainFrame::BuildActions() {
         addAction(action);  // its keys work whether or not a menu shows it
         return action;
     };
-    for (const CommandSpec& spec : kCommandTable) {
-        QAction* action = make(static_cast<int>(spec.id));
-        action->setText(Utf8(spec.caption));
-        if (!spec.prompt.empty()) {
-            action->setStatusTip(Utf8(spec.prompt));
+    for (const CommandRow& row : kCommandTable) {
+        QAction* action = make(static_cast<int>(row.id));
+        action->setText(Utf8(row.caption));
+        if (!row.prompt.empty()) {
+            action->setStatusTip(Utf8(row.prompt));
         }
-        if (!spec.tip.empty()) {
-            action->setToolTip(Utf8(spec.tip));
+        if (!row.tip.empty()) {
+            action->setToolTip(Utf8(row.tip));
         }
-        if (spec.check != CheckRule::None) {
+        if (row.check != CheckRule::None) {
             action->setCheckable(true);
         }
-        if (!spec.icon.empty()) {
-            action->setIcon(QIcon(QStringLiteral(":/tessel/toolbar/%1.svg").arg(Utf8(spec.icon))));
+        if (!row.icon.empty()) {
+            action->setIcon(QIcon(QStringLiteral(":/tessel/toolbar/%1.svg").arg(Utf8(row.icon))));
         }
     }
     for (const Accelerator& accelerator : kAccelerators) {
@@ -61,9 +61,9 @@ void CMainFrame::BuildActions() {
 
 void CMainFrame::BuildMenus() {
     QMenuBar* bar = menuBar();
-    for (const MenuSpec& menuSpec : kMenuBar) {
-        QMenu* menu = bar->addMenu(Utf8(menuSpec.caption));
-        for (int id : menuSpec.items) {
+    for (const MenuRow& menuRow : kMenuBar) {
+        QMenu* menu = bar->addMenu(Utf8(menuRow.caption));
+        for (int id : menuRow.items) {
             if (id == 0) {
                 menu->addSeparator();
             } else {

@@ -369,8 +369,8 @@ void CMainFrame::UpdateCommandState() {
     lastState_ = state;
     for (const auto& [id, action] : actions_) {
         action->setEnabled(IsEnabled(EnableRuleOf(id), state));
-        if (const CommandSpec* spec = FindCommand(id)) {
-            if (const std::optional<bool> checked = IsChecked(spec->check, state)) {
+        if (const CommandRow* row = FindCommand(id)) {
+            if (const std::optional<bool> checked = IsChecked(row->check, state)) {
                 action->setChecked(*checked);
             }
         }
