@@ -343,6 +343,8 @@ void CClientSocket::ReadAvailable(Clock::time_point now, bool broken) {
 }
 
 void CClientSocket::DeliverMessages(Clock::time_point now) {
+    // What one read brought reaches the front end together: one hand-over, one wake-up.
+    const DisplayQueue::PostHold hold(display_);
     while (reader_.Next(incoming_, now)) {
         if (handler_ != nullptr) {
             handler_->OnMessage(incoming_);

@@ -61,20 +61,33 @@ std::optional<std::string_view> MessageReader::TakeLine(bool flush) {
     return std::string_view(line_);
 }
 
+namespace {
+
+// The value of a header line whose first word is `name`: its word 1.
+std::string_view HeaderValue(std::string_view line, std::string_view name) {
+    return WordAt(line.substr(name.size()), 1);
+}
+
+constexpr std::string_view kContentLength = WordOf(CommandCode::ContentLengthLine);
+constexpr std::string_view kContentType = WordOf(CommandCode::ContentTypeLine);
+constexpr std::string_view kIdLine = WordOf(CommandCode::IdLine);
+constexpr std::string_view kGreeting = WordOf(CommandCode::Greeting);
+constexpr std::string_view kGreetingVersion = WordOf(CommandCode::GreetingVersion);
+constexpr std::string_view kToClient = WordOf(CommandCode::ToClient);
+
+}  // namespace
+
+// Every message has several header lines: each is matched against the few names that matter
+// by its first byte, not looked up in the whole vocabulary.
 void MessageReader::ReadHeaderLine(std::string_view line) {
-    switch (WordCode(line)) {
-        case CommandCode::ContentLengthLine:
-            message_.contentLength = ReadDecimal(WordAt(line, 1));
-            break;
-        case CommandCode::ContentTypeLine:
-            message_.contentType = ContentTypeFromText(WordAt(line, 1));
-            break;
-        case CommandCode::IdLine:
-            message_.id.assign(WordAt(line, 1));
-            break;
-        default:
-            break;  // Date:, Server:, Client: and anything else are read and ignored
+    if (StartsWithWord(line, kContentLength)) {
+        message_.contentLength = ReadDecimal(HeaderValue(line, kContentLength));
+    } else if (StartsWithWord(line, kContentType)) {
+        message_.contentType = ContentTypeFromText(HeaderValue(line, kContentType));
+    } else if (StartsWithWord(line, kIdLine)) {
+        message_.id.assign(HeaderValue(line, kIdLine));
     }
+    // Date:, Server:, Client: and anything else are read and ignored
 }
 
 bool MessageReader::Finish(ProtocolMessage& out, bool complete) {
@@ -109,9 +122,8 @@ bool MessageReader::Next(ProtocolMessage& out, Clock::time_point now) {
                 if (!line) {
                     return false;
                 }
-                const CommandCode code = WordCode(*line);
-                if (code == CommandCode::Greeting || code == CommandCode::GreetingVersion) {
-                    message_.SetCommandLine("", ContentType::Other, 0);
+                if (StartsWithWord(*line, kGreetingVersion) || StartsWithWord(*line, kGreeting)) {
+                    message_.SetReceivedLine("");
                     message_.id.clear();
                     body_.clear();
                     state_ = State::ToClient;
@@ -126,8 +138,7 @@ bool MessageReader::Next(ProtocolMessage& out, Clock::time_point now) {
                     }
                     return false;
                 }
-                state_ =
-                    WordCode(*line) == CommandCode::ToClient ? State::CommandLine : State::Greeting;
+                state_ = StartsWithWord(*line, kToClient) ? State::CommandLine : State::Greeting;
                 break;
             }
             case State::CommandLine: {
@@ -138,7 +149,7 @@ bool MessageReader::Next(ProtocolMessage& out, Clock::time_point now) {
                     }
                     return false;
                 }
-                message_.SetCommandLine(*line, ContentType::Other, 0);
+                message_.SetReceivedLine(*line);
                 state_ = State::HeaderLines;
                 break;
             }

@@ -48,14 +48,45 @@ void DisplayQueue::PostDisplayItem(DisplayItem item) {
             *field = WithoutMarkers(*field);
         }
     }
+    if (HeldHere()) {
+        held_.push_back(std::move(item));
+        return;
+    }
     {
         std::lock_guard guard(lock_);
-        bytes_ += BytesOf(item);
-        items_.push_back(std::move(item));
-        if (items_.size() >= kHighItems || bytes_ >= kHighBytes) {
-            full_ = true;
+        Enqueue(std::move(item));
+    }
+    frontEnd_.DisplayTextPosted();
+}
+
+void DisplayQueue::Enqueue(DisplayItem&& item) {
+    bytes_ += BytesOf(item);
+    items_.push_back(std::move(item));
+    if (items_.size() >= kHighItems || bytes_ >= kHighBytes) {
+        full_ = true;
+    }
+}
+
+DisplayQueue::PostHold::PostHold(DisplayQueue& queue) : queue_(queue) {
+    queue_.holder_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+}
+
+DisplayQueue::PostHold::~PostHold() {
+    queue_.Release();
+    queue_.holder_.store(std::thread::id(), std::memory_order_relaxed);
+}
+
+void DisplayQueue::Release() {
+    if (!HeldHere() || held_.empty()) {
+        return;
+    }
+    {
+        std::lock_guard guard(lock_);
+        for (DisplayItem& item : held_) {
+            Enqueue(std::move(item));
         }
     }
+    held_.clear();
     frontEnd_.DisplayTextPosted();
 }
 

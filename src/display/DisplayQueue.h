@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -7,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "platform/FrontEnd.h"
 
@@ -78,6 +81,10 @@ std::string WithoutMarkers(std::string_view text);
 // First-in first-out hand-over of display items from any thread to the front end's thread.
 // Items are copied in and out; every post wakes the front end, which drains until empty.
 //
+// A thread that posts many items at once (the connection thread delivering what one read
+// brought) holds its posts (see PostHold): they gather without a lock and are handed over
+// together, with one lock and one wake-up, so the front end is not woken once per line.
+//
 // Every post is accepted, so no line is ever lost, but past a high mark (items or bytes) the
 // queue counts as full until the front end has drained it below a low mark. The connection
 // thread stops reading the socket while it is full, so a server that floods faster than the
@@ -105,6 +112,22 @@ class DisplayQueue {
     void Clear();
     std::size_t size() const;
 
+    // While a hold lives, posts from the thread that made it gather and are handed over when
+    // it ends or at Release; posts from other threads go straight in. One hold at a time.
+    class PostHold {
+      public:
+        explicit PostHold(DisplayQueue& queue);
+        ~PostHold();
+        PostHold(const PostHold&) = delete;
+        PostHold& operator=(const PostHold&) = delete;
+
+      private:
+        DisplayQueue& queue_;
+    };
+    // Hands over what the calling thread's hold has gathered, so that the front end can see it
+    // before an event the thread is about to raise. Nothing to do without a hold.
+    void Release();
+
     // True from passing a high mark until drained below both low marks.
     bool Full() const;
     // Called, on the draining thread, each time a full queue has been drained below its low
@@ -113,6 +136,10 @@ class DisplayQueue {
 
   private:
     void Emptied(std::unique_lock<std::mutex>& guard);
+    bool HeldHere() const {
+        return holder_.load(std::memory_order_relaxed) == std::this_thread::get_id();
+    }
+    void Enqueue(DisplayItem&& item);
 
     FrontEnd& frontEnd_;
     mutable std::mutex lock_;
@@ -121,6 +148,9 @@ class DisplayQueue {
     bool full_ = false;
     std::mutex listenerLock_;
     std::function<void()> roomListener_;
+    // The thread holding its posts, and what it has gathered (touched by that thread only).
+    std::atomic<std::thread::id> holder_{};
+    std::vector<DisplayItem> held_;
 };
 
 // Posts a notice in the system colour: a `System` item holding only `text`.

@@ -81,12 +81,28 @@ constexpr std::int32_t ToInt(CommandCode code) {
 
 // Exact, case-sensitive lookup of one word; Other for anything else.
 constexpr CommandCode CommandCodeOfWord(std::string_view word) {
+    if (word.empty()) {
+        return CommandCode::Other;
+    }
+    // Every line of every message is looked up: length and first byte rule out nearly every
+    // entry before any comparison of the bytes.
     for (const CommandWord& entry : kCommandWords) {
-        if (entry.word == word) {
+        if (entry.word.size() == word.size() && entry.word.front() == word.front() &&
+            entry.word == word) {
             return entry.code;
         }
     }
     return CommandCode::Other;
+}
+
+// The word of a code in the table; empty for None and Other.
+constexpr std::string_view WordOf(CommandCode code) {
+    for (const CommandWord& entry : kCommandWords) {
+        if (entry.code == code) {
+            return entry.word;
+        }
+    }
+    return {};
 }
 
 // The request codes a client can put on the wire (READY is only ever received).

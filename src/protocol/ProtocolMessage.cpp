@@ -30,6 +30,19 @@ CommandCode ProtocolMessage::SetCommandLine(std::string_view text, ContentType t
     return command;
 }
 
+CommandCode ProtocolMessage::SetReceivedLine(std::string_view text) {
+    commandLine.assign(TextOf(text));
+    id.clear();
+    arguments.assign({});
+    rollSlot = 0;
+    contentType = ContentType::Other;
+    contentLength = 0;
+    const std::string_view line = commandLine.view();
+    command = !line.empty() && (line.front() == '\n' || line.front() == '\r') ? CommandCode::None
+                                                                              : WordCode(line);
+    return command;
+}
+
 CommandCode ProtocolMessage::Classify() {
     command = ParseCommandText(*this, true);
     return command;

@@ -55,6 +55,12 @@ class ProtocolMessage {
     // line with ID building on, and stores the content type and length.
     CommandCode SetCommandLine(std::string_view text, ContentType type, std::int32_t length);
 
+    // Stores a command line the server sent, like SetCommandLine with no content, but
+    // classified by its first word alone: a server's line begins with a protocol word, and the
+    // shorthands of typed text (dice expressions, re-rolls, fake rolls) are the user's, never
+    // to be read into what a server says.
+    CommandCode SetReceivedLine(std::string_view text);
+
     // Classifies the command line with ID building on; stores and returns the code.
     CommandCode Classify();
 

@@ -75,16 +75,27 @@ std::int32_t ReadDecimal(std::string_view word) {
 }
 
 std::string_view WordAt(std::string_view line, int n) {
-    const std::string_view text = TextOf(line);
-    const std::size_t start = StartOfWord(text, n);
-    if (text.empty() || start == std::string_view::npos) {
-        return {};
+    // One pass that stops at the first zero byte, rather than finding the zero first: every
+    // line of every message goes through here.
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    auto ended = [end](const char* q) { return q == end || *q == '\0'; };
+    for (int i = 0; i < n; ++i) {
+        while (!ended(p) && !IsSeparator(*p)) {
+            ++p;
+        }
+        while (!ended(p) && IsSeparator(*p)) {
+            ++p;
+        }
+        if (ended(p)) {
+            return {};
+        }
     }
-    std::size_t end = start;
-    while (end < text.size() && !IsSeparator(text[end]) && text[end] != '\n') {
-        ++end;
+    const char* const start = p;
+    while (!ended(p) && !IsSeparator(*p) && *p != '\n') {
+        ++p;
     }
-    return text.substr(start, end - start);
+    return {start, static_cast<std::size_t>(p - start)};
 }
 
 std::string_view RestFrom(std::string_view line, int n) {

@@ -26,6 +26,19 @@ inline CommandCode WordCode(std::string_view line) {
     return CommandCodeOfWord(WordAt(line, 0));
 }
 
+// Whether word 0 of `line` is `word` (a word without blanks, line feeds or zero bytes): the
+// same answer as comparing WordAt(line, 0), without walking the rest of the line.
+constexpr bool StartsWithWord(std::string_view line, std::string_view word) {
+    if (word.empty() || !line.starts_with(word)) {
+        return false;
+    }
+    if (line.size() == word.size()) {
+        return true;
+    }
+    const char next = line[word.size()];
+    return next == ' ' || next == '\t' || next == '\n' || next == '\0';
+}
+
 // `text` up to its first zero byte.
 std::string_view TextOf(std::string_view text);
 

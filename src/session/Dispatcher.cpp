@@ -135,7 +135,8 @@ void Dispatcher::OnMessage(ProtocolMessage& message) {
     if (!message.commandLine.empty()) {
         message.ToShiftJis(MessageField::CommandLine);
     }
-    message.Classify();
+    // The reader classified the line by its first word, which is a protocol word in ASCII and
+    // so the same after conversion.
     if (message.id.view().starts_with("s***")) {
         const std::int32_t number = ReadDecimal(message.id.view().substr(4));
         if (number >= 0 && number <= kMaxClientNumber) {
@@ -177,6 +178,9 @@ void Dispatcher::AnswerProbe(ProtocolMessage& message) {
 }
 
 void Dispatcher::Acknowledged() {
+    // Lines that arrived before the acknowledgement are handed over first, to be shown (and
+    // logged) before the front end hears of the new name.
+    services_.display.Release();
     services_.frontEnd.TitleRefresh();
     if (services_.refreshAutoLog) {
         services_.refreshAutoLog();
@@ -259,6 +263,7 @@ void Dispatcher::OnPutUser(const ProtocolMessage& message) {
     const UserTable::Rows before = services_.users.Snapshot();
     const UserTable::Rows after = ParseUserTable(message.body.view());
     services_.users.Replace(after);
+    services_.display.Release();  // what came before the new list is seen before it
     services_.frontEnd.UserListRefresh();
     const std::string notices = UserTableNotices(before, after, CurrentHandle(), CurrentChannel());
     if (!notices.empty()) {
