@@ -5,13 +5,17 @@
 //              of a minimal client that frames the stream, converts each body from EUC-JP and
 //              writes the same lines to a pipe, the
 //              ratio of the two (target: 0.5 or better), and tessel-term's peak resident size.
+//              Rates are given from the start of each client (tessel-term's includes starting
+//              the process and reading its settings) and from the first byte of the flood
+//              (the server's accept); the CPU time per line (all of tessel-term's threads,
+//              the minimal client's one thread) is steadier than either on a busy machine.
 //   slow       the same flood while standard output is read at 10 KB/s: tessel-term's
 //              resident size once a second (flat when the display queue holds the server back).
 //   typed      40 typed chat lines to a server that answers nothing: the median gap between
 //              two arriving (10 ms of pacing, plus any wait for a delayed acknowledgement).
 //   joined     from start to the " JOIN" acknowledgement through tessel-relay, median of runs.
 //
-// Usage: term_bench [--term PATH]... [--lines N] [--slow-seconds S] [--runs R]
+// Usage: term_bench [--term PATH]... [--lines N] [--turns T] [--slow-seconds S] [--runs R]
 // Each --term adds a binary to compare (the built one when none is given).
 
 #include <arpa/inet.h>
@@ -31,9 +35,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -169,8 +175,23 @@ class OutputPipe {
 
 // The least a client can do with the stream: frame each message by its header and length,
 // convert the body from EUC-JP for the terminal, and write "name: body" lines to a pipe.
-double MinimalClientSeconds(const std::string& flood, int lines) {
+struct FloodResult {
+    double seconds = 0;     // from the client's start to its last line
+    double fromAccept = 0;  // from the server's accept to the last line
+    double cpuSeconds = 0;  // the client's CPU time, user and system
+    long peakKb = 0;
+    long switches = 0;  // context switches of the client's threads
+};
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+FloodResult MinimalClient(const std::string& flood, int lines) {
     FloodServer server(flood);
+    const double cpuStart = ThreadCpuSeconds();
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -234,10 +255,12 @@ double MinimalClientSeconds(const std::string& flood, int lines) {
         buffer.erase(0, at);
         at = 0;
     }
-    const double seconds = Seconds(Clock::now() - start);
+    const auto end = Clock::now();
+    FloodResult result{Seconds(end - start), Seconds(end - server.accepted()),
+                       ThreadCpuSeconds() - cpuStart, 0};
     ::iconv_close(toUtf8);
     ::close(fd);
-    return seconds;
+    return result;
 }
 
 // tessel-term as a child in its own directory, standard output on a pipe read here.
@@ -314,6 +337,59 @@ class Term {
         }
     }
 
+    // CPU time of all the process's threads so far (their run time from the scheduler).
+    double CpuSeconds() const {
+        double total = 0;
+        if (std::getenv("TERM_BENCH_THREADS") != nullptr) {
+            for (const auto& task :
+                 std::filesystem::directory_iterator("/proc/" + std::to_string(pid_) + "/task")) {
+                std::ifstream stat(task.path() / "schedstat");
+                double ns = 0;
+                stat >> ns;
+                std::ifstream procStat(task.path() / "stat");
+                std::string all((std::istreambuf_iterator<char>(procStat)), {});
+                std::istringstream fields(all.substr(all.rfind(')') + 2));
+                std::string f;
+                long utime = 0, stime = 0;
+                for (int k = 3; k <= 15 && fields >> f; ++k) {
+                    if (k == 14)
+                        utime = std::stol(f);
+                    if (k == 15)
+                        stime = std::stol(f);
+                }
+                std::fprintf(stderr, "  thread %s: %.1f ms (user %ld, system %ld ticks)\n",
+                             task.path().filename().c_str(), ns / 1e6, utime, stime);
+            }
+        }
+        const std::filesystem::path tasks = "/proc/" + std::to_string(pid_) + "/task";
+        std::error_code error;
+        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+            std::ifstream stat(task.path() / "schedstat");
+            double nanoseconds = 0;
+            if (stat >> nanoseconds) {
+                total += nanoseconds / 1e9;
+            }
+        }
+        return total;
+    }
+
+    // Context switches of all the process's threads so far, voluntary and not.
+    long Switches() const {
+        long total = 0;
+        const std::filesystem::path tasks = "/proc/" + std::to_string(pid_) + "/task";
+        std::error_code error;
+        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+            std::ifstream status(task.path() / "status");
+            std::string line;
+            while (std::getline(status, line)) {
+                if (line.find("ctxt_switches:") != std::string::npos) {
+                    total += std::stol(line.substr(line.find(':') + 1));
+                }
+            }
+        }
+        return total;
+    }
+
     long StatusKb(std::string_view field) const {
         std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
         std::string line;
@@ -343,11 +419,6 @@ std::filesystem::path WorkDirectory() {
     return pattern;
 }
 
-struct FloodResult {
-    double seconds = 0;
-    long peakKb = 0;
-};
-
 FloodResult TermFlood(const std::string& binary, const std::string& flood, int lines) {
     const std::filesystem::path dir = WorkDirectory();
     FloodServer server(flood);
@@ -356,7 +427,9 @@ FloodResult TermFlood(const std::string& binary, const std::string& flood, int l
     if (!term.ReadUntil("bob: flood " + std::to_string(lines - 1) + "\n", 300s)) {
         Fail(binary + " did not print the whole flood");
     }
-    FloodResult result{Seconds(Clock::now() - start), term.StatusKb("VmHWM")};
+    const auto end = Clock::now();
+    FloodResult result{Seconds(end - start), Seconds(end - server.accepted()), term.CpuSeconds(),
+                       term.StatusKb("VmHWM"), term.Switches()};
     std::filesystem::remove_all(dir);
     return result;
 }
@@ -497,6 +570,7 @@ int main(int argc, char** argv) {
     int lines = 100000;
     int slowSeconds = 6;
     int runs = 9;
+    int turns = 3;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string_view option = argv[i];
         if (option == "--term") {
@@ -505,6 +579,8 @@ int main(int argc, char** argv) {
             lines = std::atoi(argv[i + 1]);
         } else if (option == "--slow-seconds") {
             slowSeconds = std::atoi(argv[i + 1]);
+        } else if (option == "--turns") {
+            turns = std::max(1, std::atoi(argv[i + 1]));
         } else if (option == "--runs") {
             runs = std::atoi(argv[i + 1]);
         } else {
@@ -519,23 +595,47 @@ int main(int argc, char** argv) {
 
     for (const std::string& term : terms) {
         std::printf("== %s\n", term.c_str());
-        // The two clients take turns, three times; the medians keep one slow turn on a busy
-        // machine from deciding the ratio.
-        std::vector<double> minimal;
-        std::vector<double> measured;
-        long peakKb = 0;
-        for (int turn = 0; turn < 3; ++turn) {
-            minimal.push_back(MinimalClientSeconds(flood, lines));
-            const FloodResult result = TermFlood(term, flood, lines);
-            measured.push_back(result.seconds);
-            peakKb = std::max(peakKb, result.peakKb);
+        // The two clients take turns; the medians keep one slow turn on a busy machine from
+        // deciding the ratio.
+        std::vector<FloodResult> minimal;
+        std::vector<FloodResult> measured;
+        for (int turn = 0; turn < turns; ++turn) {
+            minimal.push_back(MinimalClient(flood, lines));
+            measured.push_back(TermFlood(term, flood, lines));
         }
-        std::sort(minimal.begin(), minimal.end());
-        std::sort(measured.begin(), measured.end());
+        auto median = [](const std::vector<FloodResult>& results, double FloodResult::*field) {
+            std::vector<double> values;
+            for (const FloodResult& r : results) {
+                values.push_back(r.*field);
+            }
+            std::sort(values.begin(), values.end());
+            return values[values.size() / 2];
+        };
+        long peakKb = 0;
+        std::vector<long> switches;
+        for (const FloodResult& r : measured) {
+            peakKb = std::max(peakKb, r.peakKb);
+            switches.push_back(r.switches);
+        }
+        std::sort(switches.begin(), switches.end());
+        const double m = median(minimal, &FloodResult::seconds);
+        const double t = median(measured, &FloodResult::seconds);
+        const double ma = median(minimal, &FloodResult::fromAccept);
+        const double ta = median(measured, &FloodResult::fromAccept);
+        const double mc = median(minimal, &FloodResult::cpuSeconds);
+        const double tc = median(measured, &FloodResult::cpuSeconds);
         std::printf(
-            "flood   %d lines, medians of 3: minimal client %.0f lines/s, tessel-term %.0f "
+            "flood   %d lines, medians of %d: minimal client %.0f lines/s, tessel-term %.0f "
             "lines/s, ratio %.2f, tessel-term VmHWM %ld kB\n",
-            lines, lines / minimal[1], lines / measured[1], minimal[1] / measured[1], peakKb);
+            lines, turns, lines / m, lines / t, m / t, peakKb);
+        std::printf(
+            "        from the first byte: minimal client %.0f lines/s, tessel-term %.0f lines/s, "
+            "ratio %.2f\n",
+            lines / ma, lines / ta, ma / ta);
+        std::printf(
+            "        CPU per line: minimal client %.3f us, tessel-term %.3f us, ratio %.2f; "
+            "tessel-term context switches: %ld\n",
+            1e6 * mc / lines, 1e6 * tc / lines, mc / tc, switches[switches.size() / 2]);
         if (slowSeconds > 0) {
             std::printf("slow    VmRSS (kB) each second at 10 KB/s:");
             for (const long kb : SlowReader(term, flood, slowSeconds)) {

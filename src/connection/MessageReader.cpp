@@ -1,6 +1,8 @@
 #include "connection/MessageReader.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -35,15 +37,45 @@ void MessageReader::Reset() {
     ended_ = false;
 }
 
+namespace {
+
+// The first line feed in [p, end), or null. Header lines are a few bytes long, too short for a
+// call out to pay: eight bytes are looked at a time, a zero byte of `word ^ feeds` marking a
+// feed (the lowest marked byte is always a true one).
+const char* FindLineFeed(const char* p, const char* end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    constexpr std::uint64_t kFeeds = kOnes * '\n';
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; end - p >= 8; p += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            const std::uint64_t x = word ^ kFeeds;
+            const std::uint64_t found = (x - kOnes) & ~x & kHighs;
+            if (found != 0) {
+                return p + std::countr_zero(found) / 8;
+            }
+        }
+    }
+    for (; p != end; ++p) {
+        if (*p == '\n') {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 std::optional<std::string_view> MessageReader::TakeLine(bool flush) {
     const std::size_t available = Available();
     const std::size_t scan = std::min(available, kLineLimit);
     const char* start = buffer_.data() + consumed_;
-    const void* feed = std::memchr(start, '\n', scan);
+    const char* feed = FindLineFeed(start, start + scan);
     std::size_t length;
     std::size_t taken;
     if (feed != nullptr) {
-        length = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
+        length = static_cast<std::size_t>(feed - start);
         taken = length + 1;
     } else if (available >= kLineLimit || (flush && available > 0)) {
         length = scan;
@@ -51,9 +83,13 @@ std::optional<std::string_view> MessageReader::TakeLine(bool flush) {
     } else {
         return std::nullopt;
     }
-    // One line buffer for every line: a flood of messages costs no allocation per line.
-    line_.assign(start, length);
     consumed_ += taken;
+    // A line that ends in a bare line feed is used where it lies, until the next Feed; one
+    // to fold or to end gets the line buffer, which every such line reuses.
+    if (feed != nullptr && (length == 0 || start[length - 1] != '\r')) {
+        return std::string_view(start, length + 1);
+    }
+    line_.assign(start, length);
     if (!line_.empty() && line_.back() == '\r') {
         line_.pop_back();
     }
@@ -71,6 +107,8 @@ std::string_view HeaderValue(std::string_view line, std::string_view name) {
 constexpr std::string_view kContentLength = WordOf(CommandCode::ContentLengthLine);
 constexpr std::string_view kContentType = WordOf(CommandCode::ContentTypeLine);
 constexpr std::string_view kIdLine = WordOf(CommandCode::IdLine);
+static_assert(kContentLength.front() == 'C' && kContentType.front() == 'C' &&
+              kIdLine.front() == 'I');
 constexpr std::string_view kGreeting = WordOf(CommandCode::Greeting);
 constexpr std::string_view kGreetingVersion = WordOf(CommandCode::GreetingVersion);
 constexpr std::string_view kToClient = WordOf(CommandCode::ToClient);
@@ -80,6 +118,9 @@ constexpr std::string_view kToClient = WordOf(CommandCode::ToClient);
 // Every message has several header lines: each is matched against the few names that matter
 // by its first byte, not looked up in the whole vocabulary.
 void MessageReader::ReadHeaderLine(std::string_view line) {
+    if (line.front() != 'C' && line.front() != 'I') {
+        return;  // Date:, Server:, Client: and anything else are read and ignored
+    }
     if (StartsWithWord(line, kContentLength)) {
         message_.contentLength = ReadDecimal(HeaderValue(line, kContentLength));
     } else if (StartsWithWord(line, kContentType)) {
@@ -87,23 +128,26 @@ void MessageReader::ReadHeaderLine(std::string_view line) {
     } else if (StartsWithWord(line, kIdLine)) {
         message_.id.assign(HeaderValue(line, kIdLine));
     }
-    // Date:, Server:, Client: and anything else are read and ignored
 }
 
 bool MessageReader::Finish(ProtocolMessage& out, bool complete) {
+    return Finish(out, complete, body_);
+}
+
+bool MessageReader::Finish(ProtocolMessage& out, bool complete, std::string_view body) {
     if (!complete) {
         message_.contentLength = 0;
     }
     // The header fields, then the body straight from where it was gathered: the body field's
     // 4352 bytes are not copied twice for every message.
     out.command = message_.command;
-    out.arguments = message_.arguments;
-    out.commandLine = message_.commandLine;
+    out.arguments.assign({});  // a server's line is classified by its word alone
+    out.commandLine.assign(message_.commandLine.view());
     out.contentLength = message_.contentLength;
     out.contentType = message_.contentType;
     out.id = message_.id;
     out.rollSlot = message_.rollSlot;
-    out.body.assignBytes(body_);
+    out.body.assignBytes(body);
     body_.clear();
     state_ = State::Greeting;
     return true;
@@ -174,6 +218,12 @@ bool MessageReader::Next(ProtocolMessage& out, Clock::time_point now) {
             }
             case State::Body: {
                 const std::size_t wanted = static_cast<std::size_t>(message_.contentLength);
+                if (body_.empty() && Available() >= wanted) {
+                    // The whole body is at hand, as in a flood: taken where it lies.
+                    const std::string_view body(buffer_.data() + consumed_, wanted);
+                    consumed_ += wanted;
+                    return Finish(out, true, body);
+                }
                 const std::size_t n = std::min(wanted - body_.size(), Available());
                 body_.append(buffer_, consumed_, n);
                 consumed_ += n;

@@ -59,6 +59,7 @@ class MessageReader {
     std::optional<std::string_view> TakeLine(bool flush);
     void ReadHeaderLine(std::string_view line);
     bool Finish(ProtocolMessage& out, bool complete);
+    bool Finish(ProtocolMessage& out, bool complete, std::string_view body);
 
     Clock::duration silence_;
     std::string buffer_;

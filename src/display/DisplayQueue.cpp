@@ -7,6 +7,16 @@
 namespace tessel {
 namespace {
 
+// Most texts are short and hold no marker lead: a plain walk answers sooner than a call out.
+bool HasMarkerLead(std::string_view text) {
+    for (const char c : text) {
+        if (c == kMarkerLead) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void Cut(std::string& text) {
     if (text.size() > DisplayQueue::kMaxTextLength) {
         text.resize(DisplayQueue::kMaxTextLength);
@@ -44,7 +54,7 @@ void PostSystemLine(DisplayQueue& queue, std::string text) {
 void DisplayQueue::PostDisplayItem(DisplayItem item) {
     for (std::string* field : {&item.name, &item.text, &item.rollInfo.note}) {
         Cut(*field);
-        if (field->find(kMarkerLead) != std::string::npos) {
+        if (HasMarkerLead(*field)) {
             *field = WithoutMarkers(*field);
         }
     }
@@ -62,7 +72,7 @@ void DisplayQueue::PostDisplayItem(DisplayItem item) {
 void DisplayQueue::Enqueue(DisplayItem&& item) {
     bytes_ += BytesOf(item);
     items_.push_back(std::move(item));
-    if (items_.size() >= kHighItems || bytes_ >= kHighBytes) {
+    if (Waiting() >= kHighItems || bytes_ >= kHighBytes) {
         full_ = true;
     }
 }
@@ -82,8 +92,20 @@ void DisplayQueue::Release() {
     }
     {
         std::lock_guard guard(lock_);
-        for (DisplayItem& item : held_) {
-            Enqueue(std::move(item));
+        if (Waiting() == 0) {
+            // The front end has caught up: the gathered items become the queue as they are,
+            // and the emptied vector keeps its room for the next hold.
+            items_.swap(held_);
+            head_ = 0;
+            bytes_ = 0;
+            for (const DisplayItem& item : items_) {
+                bytes_ += BytesOf(item);
+            }
+            full_ = full_ || items_.size() >= kHighItems || bytes_ >= kHighBytes;
+        } else {
+            for (DisplayItem& item : held_) {
+                Enqueue(std::move(item));
+            }
         }
     }
     held_.clear();
@@ -92,37 +114,60 @@ void DisplayQueue::Release() {
 
 std::optional<DisplayItem> DisplayQueue::TakeDisplayItem() {
     std::unique_lock guard(lock_);
-    if (items_.empty()) {
+    if (Waiting() == 0) {
         return std::nullopt;
     }
-    DisplayItem item = std::move(items_.front());
-    items_.pop_front();
+    DisplayItem item = std::move(items_[head_]);
     bytes_ -= BytesOf(item);
+    Advance(1);
     Emptied(guard);
     return item;
 }
 
-std::size_t DisplayQueue::TakeDisplayItems(std::deque<DisplayItem>& out, std::size_t max) {
+std::size_t DisplayQueue::TakeDisplayItems(std::vector<DisplayItem>& out, std::size_t max) {
     std::unique_lock guard(lock_);
-    const std::size_t n = std::min(max, items_.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        bytes_ -= BytesOf(items_.front());
-        out.push_back(std::move(items_.front()));
-        items_.pop_front();
+    const std::size_t n = std::min(max, Waiting());
+    if (n > 0 && n == items_.size() && out.empty()) {
+        // Everything at once into an empty batch: the vectors trade places, nothing moves.
+        items_.swap(out);
+        bytes_ = 0;
+        head_ = 0;
+        Emptied(guard);
+        return n;
     }
+    for (std::size_t i = head_; i < head_ + n; ++i) {
+        bytes_ -= BytesOf(items_[i]);
+        out.push_back(std::move(items_[i]));
+    }
+    Advance(n);
     Emptied(guard);
     return n;
+}
+
+// Taken items leave moved-from husks at the front; they are dropped once the queue is empty,
+// or once they are the larger part, so the vector neither grows without bound nor allocates
+// per item.
+void DisplayQueue::Advance(std::size_t taken) {
+    head_ += taken;
+    if (head_ == items_.size()) {
+        items_.clear();
+        head_ = 0;
+    } else if (head_ >= kLowItems && head_ * 2 >= items_.size()) {
+        items_.erase(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(head_));
+        head_ = 0;
+    }
 }
 
 void DisplayQueue::Clear() {
     std::unique_lock guard(lock_);
     items_.clear();
+    head_ = 0;
     bytes_ = 0;
     Emptied(guard);
 }
 
 void DisplayQueue::Emptied(std::unique_lock<std::mutex>& guard) {
-    if (!full_ || items_.size() >= kLowItems || bytes_ >= kLowBytes) {
+    if (!full_ || Waiting() >= kLowItems || bytes_ >= kLowBytes) {
         return;
     }
     full_ = false;
@@ -135,7 +180,7 @@ void DisplayQueue::Emptied(std::unique_lock<std::mutex>& guard) {
 
 std::size_t DisplayQueue::size() const {
     std::lock_guard guard(lock_);
-    return items_.size();
+    return Waiting();
 }
 
 bool DisplayQueue::Full() const {

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -108,7 +107,7 @@ class DisplayQueue {
     std::optional<DisplayItem> TakeDisplayItem();
     // Moves up to `max` items, oldest first, to the end of `out` under one lock; returns how
     // many. A drain that takes a batch at once does not contend with the producer per item.
-    std::size_t TakeDisplayItems(std::deque<DisplayItem>& out, std::size_t max);
+    std::size_t TakeDisplayItems(std::vector<DisplayItem>& out, std::size_t max);
     void Clear();
     std::size_t size() const;
 
@@ -140,10 +139,13 @@ class DisplayQueue {
         return holder_.load(std::memory_order_relaxed) == std::this_thread::get_id();
     }
     void Enqueue(DisplayItem&& item);
+    std::size_t Waiting() const { return items_.size() - head_; }
+    void Advance(std::size_t taken);
 
     FrontEnd& frontEnd_;
     mutable std::mutex lock_;
-    std::deque<DisplayItem> items_;
+    std::vector<DisplayItem> items_;  // waiting from head_ on
+    std::size_t head_ = 0;
     std::size_t bytes_ = 0;
     bool full_ = false;
     std::mutex listenerLock_;

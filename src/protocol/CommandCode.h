@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <string_view>
 
@@ -79,16 +80,28 @@ constexpr std::int32_t ToInt(CommandCode code) {
     return static_cast<std::int32_t>(code);
 }
 
+namespace detail {
+// For each first byte below 0x80, the entries of the table whose word begins with it, as bits:
+// a lookup compares only the few words that can match.
+constexpr auto kWordsByFirstByte = [] {
+    static_assert(kCommandWords.size() <= 32, "the entry masks hold 32 entries");
+    std::array<std::uint32_t, 128> masks{};
+    for (std::size_t i = 0; i < kCommandWords.size(); ++i) {
+        masks[static_cast<unsigned char>(kCommandWords[i].word.front()) & 0x7F] |= 1u << i;
+    }
+    return masks;
+}();
+}  // namespace detail
+
 // Exact, case-sensitive lookup of one word; Other for anything else.
 constexpr CommandCode CommandCodeOfWord(std::string_view word) {
-    if (word.empty()) {
-        return CommandCode::Other;
+    const auto first = word.empty() ? 0x80u : static_cast<unsigned char>(word.front());
+    if (first >= 0x80) {
+        return CommandCode::Other;  // every word of the table begins with an ASCII letter
     }
-    // Every line of every message is looked up: length and first byte rule out nearly every
-    // entry before any comparison of the bytes.
-    for (const CommandWord& entry : kCommandWords) {
-        if (entry.word.size() == word.size() && entry.word.front() == word.front() &&
-            entry.word == word) {
+    for (std::uint32_t mask = detail::kWordsByFirstByte[first]; mask != 0; mask &= mask - 1) {
+        const CommandWord& entry = kCommandWords[static_cast<std::size_t>(std::countr_zero(mask))];
+        if (entry.word == word) {
             return entry.code;
         }
     }

@@ -31,13 +31,14 @@ CommandCode ProtocolMessage::SetCommandLine(std::string_view text, ContentType t
 }
 
 CommandCode ProtocolMessage::SetReceivedLine(std::string_view text) {
-    commandLine.assign(TextOf(text));
+    const std::string_view line =
+        TextOf(text).substr(0, decltype(commandLine)::kMaxLength);  // what the field keeps
+    commandLine.assign(line);
     id.clear();
     arguments.assign({});
     rollSlot = 0;
     contentType = ContentType::Other;
     contentLength = 0;
-    const std::string_view line = commandLine.view();
     command = !line.empty() && (line.front() == '\n' || line.front() == '\r') ? CommandCode::None
                                                                               : WordCode(line);
     return command;

@@ -139,7 +139,8 @@ void Dispatcher::OnMessage(ProtocolMessage& message) {
     // so the same after conversion.
     if (message.id.view().starts_with("s***")) {
         const std::int32_t number = ReadDecimal(message.id.view().substr(4));
-        if (number >= 0 && number <= kMaxClientNumber) {
+        // Nearly every message repeats the number: it is only stored when it changes.
+        if (number >= 0 && number <= kMaxClientNumber && number != ClientNumber()) {
             SetClientNumber(number);
         }
     }
@@ -232,14 +233,14 @@ void Dispatcher::OnShow(const ProtocolMessage& message) {
 }
 
 void Dispatcher::OnShowMesg(ProtocolMessage& message) {
-    const std::string sender(WordAt(message.commandLine.view(), 1));
+    const std::string_view sender = WordAt(message.commandLine.view(), 1);
     if (message.contentType != ContentType::Binary) {
-        message.ExpandLineFeeds();
-        DisplayItem item;
-        item.kind = DisplayKind::Chat;
-        item.name = sender;
-        item.text = std::string(message.body.view());
-        services_.display.PostDisplayItem(std::move(item));
+        const std::size_t length = message.ExpandLineFeeds();
+        services_.display.PostDisplayItem(DisplayItem{std::string(sender),
+                                                      std::string(message.body.bytes(length)),
+                                                      DisplayKind::Chat,
+                                                      0,
+                                                      {}});
         return;
     }
     const std::string_view body =

@@ -43,7 +43,8 @@ using namespace std::chrono_literals;
 constexpr auto kMailboxWait = 1000ms;
 constexpr auto kLinePause = 10ms;
 // Display items shown per turn of the loop, so input and connection events are served between.
-constexpr int kDrainBatch = 256;
+// About a millisecond of a flood: syscalls per line stay few, typing is not held up.
+constexpr int kDrainBatch = 2048;
 
 constexpr const char* kUsage =
     "Usage: tessel-term [--host HOST] [--port PORT] [--handle NAME] [--channel CHANNEL]\n"
@@ -85,7 +86,11 @@ class TerminalSink : public DisplaySink {
         if (colour_) {
             pending_ += colours_[static_cast<int>(slot)];
         }
-        AppendPrintable(pending_, codec_.ToUtf8(text));
+        if (TermCodec::IsAscii(text)) {
+            AppendPrintable(pending_, text);  // the same bytes in UTF-8: nothing to convert
+        } else {
+            AppendPrintable(pending_, codec_.ToUtf8(text));
+        }
         if (colour_) {
             pending_ += "\x1B[0m";
         }
@@ -112,6 +117,15 @@ class TerminalSink : public DisplaySink {
     static void AppendPrintable(std::string& out, std::string_view utf8) {
         out.reserve(out.size() + utf8.size());
         for (std::size_t i = 0; i < utf8.size(); ++i) {
+            // Ordinary bytes are copied in one piece up to the next one that needs a look.
+            const std::size_t plain = PlainRun(utf8, i);
+            if (plain > i) {
+                out.append(utf8, i, plain - i);
+                i = plain;
+                if (i == utf8.size()) {
+                    break;
+                }
+            }
             const auto b = static_cast<unsigned char>(utf8[i]);
             if (b == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
                 continue;
@@ -132,6 +146,20 @@ class TerminalSink : public DisplaySink {
 
   private:
     static constexpr std::size_t kFlushSize = 1 << 16;
+
+    // The end of the run of bytes from `from` that are shown as they are: printable ASCII,
+    // tab and line feed, and UTF-8 bytes other than the lead of a C1 control.
+    static std::size_t PlainRun(std::string_view utf8, std::size_t from) {
+        std::size_t i = from;
+        while (i < utf8.size()) {
+            const auto b = static_cast<unsigned char>(utf8[i]);
+            if ((b < 0x20 && b != '\n' && b != '\t') || b == 0x7F || b == 0xC2) {
+                break;
+            }
+            ++i;
+        }
+        return i;
+    }
 
     const TermCodec& codec_;
     bool colour_;
@@ -389,7 +417,10 @@ int RunTerm(int argc, char** argv) {
         if (::poll(fds, 2, timeout) < 0 && errno != EINTR) {
             break;
         }
-        for (const TermEvent event : frontEnd.TakeAll()) {
+        // Nothing waits unless the descriptor says so: a turn spent showing a flood costs no
+        // read of it.
+        const bool eventsWaiting = (fds[0].revents & POLLIN) != 0;
+        for (const TermEvent event : eventsWaiting ? frontEnd.TakeAll() : std::deque<TermEvent>{}) {
             switch (event) {
                 case TermEvent::HostConnected:
                     pending.DeferredExec = macros.TakeDeferredExec();

@@ -39,12 +39,13 @@ std::optional<std::string> TermCodec::ToShiftJis(std::string_view utf8) const {
     return out;
 }
 
+bool TermCodec::IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::string TermCodec::ToUtf8(std::string_view sjis) const {
-    // Below 0x80 code page 932 is ASCII, byte for byte the same in UTF-8: most of a chat
-    // flood needs no converter at all.
-    const bool ascii = std::all_of(sjis.begin(), sjis.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii || toUtf8_ == kInvalid) {
+    if (IsAscii(sjis) || toUtf8_ == kInvalid) {
         return std::string(sjis);
     }
     std::string out;

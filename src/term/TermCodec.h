@@ -22,6 +22,10 @@ class TermCodec {
     // Display text for the terminal; a byte that is no Shift-JIS character shows as U+FFFD.
     std::string ToUtf8(std::string_view sjis) const;
 
+    // Below 0x80 code page 932 is ASCII, byte for byte the same in UTF-8: such text needs no
+    // converter at all, as most of a chat flood does not.
+    static bool IsAscii(std::string_view text);
+
   private:
     iconv_t toSjis_;
     iconv_t toUtf8_;

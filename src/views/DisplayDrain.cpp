@@ -3,11 +3,13 @@
 #include "views/RollReport.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
 
 namespace tessel {
 namespace {
 
-// Items taken from the queue under one lock.
+// Items taken from the queue under one lock (all that wait, when that is fewer).
 constexpr int kBatch = 64;
 
 }  // namespace
@@ -17,24 +19,36 @@ void DisplayDrain::Show(DisplaySink& sink, std::string_view line) {
         line, [&sink](ColourMarker slot, std::string_view run) { sink.AppendRun(slot, run); });
 }
 
+std::string DisplayDrain::OwnHandle() const {
+    return services_.ownHandle ? services_.ownHandle() : std::string();
+}
+
 int DisplayDrain::Drain(DisplaySink& sink, int limit) {
     int shown = 0;
+    // The settings can only change on this thread, between drains: read once per drain.
+    std::optional<NotifySettings> notify;
     while (shown < limit) {
-        if (batch_.empty() &&
-            services_.queue.TakeDisplayItems(
-                batch_, static_cast<std::size_t>(std::min(limit - shown, kBatch))) == 0) {
-            break;
+        if (next_ == batch_.size()) {
+            batch_.clear();  // keeps its room: a flood allocates nothing per batch
+            next_ = 0;
+            if (services_.queue.TakeDisplayItems(
+                    batch_, static_cast<std::size_t>(std::min(limit - shown, kBatch))) == 0) {
+                break;
+            }
         }
-        std::optional<DisplayItem> item = std::move(batch_.front());
-        batch_.pop_front();
-        const std::string own = services_.ownHandle ? services_.ownHandle() : std::string();
-        const std::string line = BuildDisplayLine(*item);
+        const DisplayItem& item = batch_[next_++];
+        const std::string line = BuildDisplayLine(item);
         // The one place a shown roll becomes the player's own, for re-rolls and fake rolls.
-        RecordIfOwnRoll(*item, own);
-        if (RunsNotifyCheck(*item) && services_.sound != nullptr && services_.notifySettings) {
-            if (NotifyCheck(*item, own, services_.notifySettings(), *services_.sound) &&
-                services_.called) {
-                services_.called(*item);
+        if (item.kind == DisplayKind::Roll) {
+            RecordIfOwnRoll(item, OwnHandle());
+        }
+        if (RunsNotifyCheck(item) && services_.sound != nullptr && services_.notifySettings) {
+            if (!notify) {
+                notify = services_.notifySettings();
+            }
+            if (!NotifyNever(*notify) &&
+                NotifyCheck(item, OwnHandle(), *notify, *services_.sound) && services_.called) {
+                services_.called(item);
             }
         }
         Show(sink, line);

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "display/DisplayQueue.h"
 #include "platform/SoundPlayer.h"
@@ -47,10 +47,13 @@ class DisplayDrain {
 
   private:
     void Show(DisplaySink& sink, std::string_view line);
+    // Asked for only where an item needs it: it is shared with the connection thread.
+    std::string OwnHandle() const;
 
     Services services_;
     ColourRunSplitter splitter_;
-    std::deque<DisplayItem> batch_;
+    std::vector<DisplayItem> batch_;  // taken from the queue, shown from next_ on
+    std::size_t next_ = 0;
 };
 
 }  // namespace tessel

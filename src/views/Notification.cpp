@@ -35,9 +35,8 @@ bool ContainsShiftJis(std::string_view haystack, std::string_view needle) {
 
 bool NotifyCheck(const DisplayItem& item, std::string_view ownHandle,
                  const NotifySettings& settings, SoundPlayer& player) {
-    constexpr std::int32_t kModeNone = 0;
     constexpr std::int32_t kModeHandle = 2;
-    if (settings.mode == kModeNone || item.kind != DisplayKind::Chat || item.systemName != 0) {
+    if (NotifyNever(settings) || item.kind != DisplayKind::Chat || item.systemName != 0) {
         return false;
     }
     const std::string_view name = TextOf(item.name);

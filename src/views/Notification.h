@@ -20,6 +20,11 @@ struct NotifySettings {
     std::string soundFile;               // played as stored, relative to the current directory
 };
 
+// Mode 0: no line ever sounds, so no line needs to be looked at.
+inline bool NotifyNever(const NotifySettings& settings) {
+    return settings.mode == 0;
+}
+
 // Whether `needle` occurs in `haystack` as whole Shift-JIS characters: a match starts and
 // ends on character boundaries of `haystack`, so bytes that straddle a double-byte character
 // never match. An empty needle never occurs.
