@@ -37,7 +37,8 @@ int DisplayDrain::Drain(DisplaySink& sink, int limit) {
             }
         }
         const DisplayItem& item = batch_[next_++];
-        const std::string line = BuildDisplayLine(item);
+        BuildDisplayLine(item, line_);
+        const std::string_view line = line_;
         // The one place a shown roll becomes the player's own, for re-rolls and fake rolls.
         if (item.kind == DisplayKind::Roll) {
             RecordIfOwnRoll(item, OwnHandle());

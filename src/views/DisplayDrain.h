@@ -54,6 +54,7 @@ class DisplayDrain {
     ColourRunSplitter splitter_;
     std::vector<DisplayItem> batch_;  // taken from the queue, shown from next_ on
     std::size_t next_ = 0;
+    std::string line_;  // the line being shown, its room kept from line to line
 };
 
 }  // namespace tessel

@@ -70,9 +70,15 @@ std::string_view CutAtCharacter(std::string_view text, std::size_t maxBytes) {
 }
 
 std::string BuildDisplayLine(const DisplayItem& item) {
+    std::string line;
+    BuildDisplayLine(item, line);
+    return line;
+}
+
+void BuildDisplayLine(const DisplayItem& item, std::string& line) {
     const std::string_view name = TextOf(item.name);
     const std::string_view text = TextOf(item.text);
-    std::string line;
+    line.clear();
     switch (item.kind) {
         case DisplayKind::Chat:
             if (item.systemName == 0) {
@@ -107,7 +113,6 @@ std::string BuildDisplayLine(const DisplayItem& item) {
             line = text;
             break;
     }
-    return line;
 }
 
 bool RunsNotifyCheck(const DisplayItem& item) {

@@ -23,6 +23,8 @@ std::string_view WholeCharacters(std::string_view text);
 // as a roll report. Any non-zero `systemName` of a chat item counts as the flag being set.
 // Texts end at their first zero byte, as the item's fields always did.
 std::string BuildDisplayLine(const DisplayItem& item);
+// The same into `line`, replacing what it held: a drain reuses one buffer for every line.
+void BuildDisplayLine(const DisplayItem& item, std::string& line);
 
 // Whether the notification check runs before the line of `item` is shown: chat lines from a
 // user only.
