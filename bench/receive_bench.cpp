@@ -5,8 +5,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "connection/MessageReader.h"
@@ -107,6 +109,43 @@ void BM_ReceiveJapaneseChat(benchmark::State& state) {
                  "\xA4\xB9 ");
 }
 BENCHMARK(BM_ReceiveJapaneseChat);
+
+// Both sides at once, as in the program: the connection side frames, dispatches and posts
+// while a front-end thread drains, so the hand-over between the two cores is paid as well.
+void BM_ReceiveAndDrainOnTwoThreads(benchmark::State& state) {
+    const std::string flood = Flood("flood ");
+    class WakingFrontEnd : public QuietFrontEnd {
+      public:
+        void DisplayTextPosted() override { posted_.fetch_add(1, std::memory_order_release); }
+        std::atomic<int> posted_{0};
+    } frontEnd;
+    DisplayQueue queue(frontEnd);
+    tessel::UserTable users;
+    tessel::Dispatcher dispatcher({queue, frontEnd, users, nullptr, nullptr, {}, {}, nullptr});
+    tessel::DisplayDrain drain({queue, nullptr, nullptr, {}, [] { return std::string("me"); }});
+    CountingSink sink;
+    for (auto _ : state) {
+        std::thread front([&] {
+            for (int shown = 0; shown < kMessages;) {
+                shown += drain.Drain(sink, 2048);
+            }
+        });
+        tessel::MessageReader reader;
+        tessel::ProtocolMessage message;
+        const auto now = tessel::MessageReader::Clock::now();
+        for (std::size_t at = 0; at < flood.size(); at += 65536) {
+            reader.Feed(std::string_view(flood).substr(at, 65536), now);
+            const DisplayQueue::PostHold hold(queue);
+            while (reader.Next(message, now)) {
+                dispatcher.OnMessage(message);
+            }
+        }
+        front.join();
+    }
+    benchmark::DoNotOptimize(sink.bytes());
+    state.SetItemsProcessed(state.iterations() * kMessages);
+}
+BENCHMARK(BM_ReceiveAndDrainOnTwoThreads)->UseRealTime();
 
 void BM_DrainChat(benchmark::State& state) {
     QuietFrontEnd frontEnd;

@@ -630,8 +630,8 @@ int main(int argc, char** argv) {
             lines, turns, lines / m, lines / t, m / t, peakKb);
         std::printf(
             "        from the first byte: minimal client %.0f lines/s, tessel-term %.0f lines/s, "
-            "ratio %.2f\n",
-            lines / ma, lines / ta, ma / ta);
+            "ratio %.2f (tessel-term took %.1f ms from start to connected)\n",
+            lines / ma, lines / ta, ma / ta, 1000 * (t - ta));
         std::printf(
             "        CPU per line: minimal client %.3f us, tessel-term %.3f us, ratio %.2f; "
             "tessel-term context switches: %ld\n",

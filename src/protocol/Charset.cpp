@@ -1,6 +1,8 @@
 #include "protocol/Charset.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "protocol/Words.h"
@@ -98,6 +100,16 @@ std::size_t ConvertToShiftJis(std::string_view in, unsigned char* out) {
     const std::size_t n = in.size();
     std::size_t i = 0;
     while (i < n) {
+        // Bytes below 0x80 are the same in both codes: copied, or, converting in place, left
+        // where they are.
+        if (src[i] < 0x80) {
+            const std::size_t end = AsciiRunEnd(in, i);
+            if (out != src) {
+                std::memcpy(out + i, src + i, end - i);
+            }
+            i = end;
+            continue;
+        }
         const unsigned char b = src[i];
         if (i + 1 < n && IsEucByte(b) && IsEucByte(src[i + 1])) {
             PairToShiftJis(b, src[i + 1], out + i);
@@ -111,6 +123,23 @@ std::size_t ConvertToShiftJis(std::string_view in, unsigned char* out) {
 }
 
 }  // namespace
+
+std::size_t AsciiRunEnd(std::string_view text, std::size_t from) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* p = begin + std::min(from, text.size());
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        if ((word & 0x8080808080808080u) != 0) {
+            break;
+        }
+    }
+    while (p != end && static_cast<unsigned char>(*p) < 0x80) {
+        ++p;
+    }
+    return static_cast<std::size_t>(p - begin);
+}
 
 std::uint16_t WidenKana(unsigned char halfWidth) {
     return IsHalfWidthKana(halfWidth) ? kWideKana[halfWidth - 0xA0] : 0;

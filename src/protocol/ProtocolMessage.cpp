@@ -167,8 +167,9 @@ void ProtocolMessage::ToShiftJis(MessageField which) {
 std::size_t ProtocolMessage::ExpandLineFeeds() {
     // Stop once this much is written, so a final "\r\n" pair still fits with the terminator.
     constexpr std::size_t kStop = kBodySize - 3;
-    if (body.size() <= kStop && body.view().find('\n') == std::string_view::npos) {
-        return body.size();  // nothing to expand, as for most chat lines
+    const std::string_view text = body.view();
+    if (text.size() <= kStop && text.find('\n') == std::string_view::npos) {
+        return text.size();  // nothing to expand, as for most chat lines
     }
     const std::string source = body.str();
     std::string expanded;

@@ -1,6 +1,7 @@
 #include "protocol/Words.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -74,25 +75,45 @@ std::int32_t ReadDecimal(std::string_view word) {
     return static_cast<std::int32_t>(negative ? -value : value);
 }
 
+namespace {
+
+// What each byte is to the word walk, looked up once per byte: every line of every message is
+// walked here.
+enum ByteClass : unsigned char { kWordByte = 0, kBlank = 1, kFeed = 2, kEnd = 3 };
+
+constexpr auto kByteClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    classes[static_cast<unsigned char>(' ')] = kBlank;
+    classes[static_cast<unsigned char>('\t')] = kBlank;
+    classes[static_cast<unsigned char>('\n')] = kFeed;
+    classes[0] = kEnd;
+    return classes;
+}();
+
+unsigned char ClassOf(char c) {
+    return kByteClasses[static_cast<unsigned char>(c)];
+}
+
+}  // namespace
+
 std::string_view WordAt(std::string_view line, int n) {
-    // One pass that stops at the first zero byte, rather than finding the zero first: every
-    // line of every message goes through here.
+    // One pass that stops at the first zero byte, rather than finding the zero first.
     const char* p = line.data();
     const char* const end = p + line.size();
-    auto ended = [end](const char* q) { return q == end || *q == '\0'; };
     for (int i = 0; i < n; ++i) {
-        while (!ended(p) && !IsSeparator(*p)) {
+        // A line feed does not separate words while counting.
+        while (p != end && (ClassOf(*p) == kWordByte || ClassOf(*p) == kFeed)) {
             ++p;
         }
-        while (!ended(p) && IsSeparator(*p)) {
+        while (p != end && ClassOf(*p) == kBlank) {
             ++p;
         }
-        if (ended(p)) {
+        if (p == end || ClassOf(*p) == kEnd) {
             return {};
         }
     }
     const char* const start = p;
-    while (!ended(p) && !IsSeparator(*p) && *p != '\n') {
+    while (p != end && ClassOf(*p) == kWordByte) {
         ++p;
     }
     return {start, static_cast<std::size_t>(p - start)};

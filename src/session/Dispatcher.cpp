@@ -137,8 +137,8 @@ void Dispatcher::OnMessage(ProtocolMessage& message) {
     }
     // The reader classified the line by its first word, which is a protocol word in ASCII and
     // so the same after conversion.
-    if (message.id.view().starts_with("s***")) {
-        const std::int32_t number = ReadDecimal(message.id.view().substr(4));
+    if (const std::string_view id = message.id.view(); id.starts_with("s***")) {
+        const std::int32_t number = ReadDecimal(id.substr(4));
         // Nearly every message repeats the number: it is only stored when it changes.
         if (number >= 0 && number <= kMaxClientNumber && number != ClientNumber()) {
             SetClientNumber(number);

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <iostream>
@@ -151,6 +153,19 @@ class TerminalSink : public DisplaySink {
     // tab and line feed, and UTF-8 bytes other than the lead of a C1 control.
     static std::size_t PlainRun(std::string_view utf8, std::size_t from) {
         std::size_t i = from;
+        // Printable ASCII eight bytes at a time: no high bit, no byte below 0x20, no DEL.
+        constexpr std::uint64_t kOnes = 0x0101010101010101u;
+        constexpr std::uint64_t kHighs = 0x8080808080808080u;
+        for (; utf8.size() - i >= 8; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, utf8.data() + i, sizeof word);
+            const std::uint64_t del = word ^ (kOnes * 0x7F);
+            const std::uint64_t special =
+                (word | ((word - kOnes * 0x20) & ~word) | ((del - kOnes) & ~del)) & kHighs;
+            if (special != 0) {
+                break;
+            }
+        }
         while (i < utf8.size()) {
             const auto b = static_cast<unsigned char>(utf8[i]);
             if ((b < 0x20 && b != '\n' && b != '\t') || b == 0x7F || b == 0xC2) {

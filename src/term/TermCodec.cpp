@@ -1,5 +1,7 @@
 #include "term/TermCodec.h"
 
+#include "protocol/Charset.h"
+
 #include <algorithm>
 #include <cerrno>
 
@@ -40,8 +42,7 @@ std::optional<std::string> TermCodec::ToShiftJis(std::string_view utf8) const {
 }
 
 bool TermCodec::IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return AsciiRunEnd(text, 0) == text.size();
 }
 
 std::string TermCodec::ToUtf8(std::string_view sjis) const {

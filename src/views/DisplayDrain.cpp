@@ -27,6 +27,11 @@ int DisplayDrain::Drain(DisplaySink& sink, int limit) {
     int shown = 0;
     // The settings can only change on this thread, between drains: read once per drain.
     std::optional<NotifySettings> notify;
+    // Whether a log is open is asked once per drain and once per batch taken, not per line:
+    // the connection thread opens a log before it posts the line that names it, so a batch
+    // taken after that line sees the log.
+    auto logging = [this] { return services_.log != nullptr && services_.log->IsLogging(); };
+    bool logOpen = logging();
     while (shown < limit) {
         if (next_ == batch_.size()) {
             batch_.clear();  // keeps its room: a flood allocates nothing per batch
@@ -35,6 +40,7 @@ int DisplayDrain::Drain(DisplaySink& sink, int limit) {
                     batch_, static_cast<std::size_t>(std::min(limit - shown, kBatch))) == 0) {
                 break;
             }
+            logOpen = logging();
         }
         const DisplayItem& item = batch_[next_++];
         BuildDisplayLine(item, line_);
@@ -54,7 +60,7 @@ int DisplayDrain::Drain(DisplaySink& sink, int limit) {
         }
         Show(sink, line);
         ++shown;
-        if (services_.log == nullptr || !services_.log->IsLogging()) {
+        if (!logOpen) {
             continue;
         }
         const LogWriteResult written = services_.log->WriteLine(LogLineOf(line));

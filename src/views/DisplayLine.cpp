@@ -22,6 +22,10 @@ ColourMarker WalkRuns(std::string_view text, ColourMarker slot, Paint paint) {
     std::size_t pieceStart = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {
+            pos = AsciiRunEnd(text, pos);  // one-byte characters, never a marker
+            continue;
+        }
         const std::size_t length = ShiftJisCharLength(text, pos);
         if (const auto marker = MarkerAt(text, pos, length)) {
             if (pos > pieceStart) {
