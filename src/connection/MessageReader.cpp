@@ -153,11 +153,75 @@ bool MessageReader::Finish(ProtocolMessage& out, bool complete, std::string_view
     return true;
 }
 
+void MessageReader::CapBody() {
+    if (static_cast<std::uint32_t>(message_.contentLength) > static_cast<std::uint32_t>(kMaxBody)) {
+        message_.contentLength = kCappedBody;
+    }
+}
+
+// A flood brings whole messages one after another: one that lies complete at the front of
+// what has arrived is read in a single pass, without the line-by-line states. Whatever needs
+// those (a line to fold or to cut, a first line that is no greeting, a second that is not
+// "toClient", a message not all here yet) is left untouched to the line-by-line reading, which
+// gives the same result.
+bool MessageReader::TakeWholeMessage(ProtocolMessage& out) {
+    const char* p = buffer_.data() + consumed_;
+    const char* const end = buffer_.data() + buffer_.size();
+    // The next line with its line feed, if it is all here and taken as it is.
+    auto nextLine = [&p, end]() -> std::optional<std::string_view> {
+        const char* const limit =
+            end - p > static_cast<std::ptrdiff_t>(kLineLimit) ? p + kLineLimit : end;
+        const char* const feed = FindLineFeed(p, limit);
+        if (feed == nullptr || (feed != p && feed[-1] == '\r')) {
+            return std::nullopt;
+        }
+        const std::string_view line(p, static_cast<std::size_t>(feed + 1 - p));
+        p = feed + 1;
+        return line;
+    };
+    const auto greeting = nextLine();
+    if (!greeting ||
+        !(StartsWithWord(*greeting, kGreetingVersion) || StartsWithWord(*greeting, kGreeting))) {
+        return false;
+    }
+    const auto toClient = nextLine();
+    if (!toClient || !StartsWithWord(*toClient, kToClient)) {
+        return false;
+    }
+    const auto command = nextLine();
+    if (!command) {
+        return false;
+    }
+    // The reader's own message is free between messages: the header is gathered there, as
+    // the line-by-line reading gathers it, and the next greeting starts it afresh either way.
+    message_.SetReceivedLine(*command);
+    for (;;) {
+        const auto line = nextLine();
+        if (!line) {
+            return false;
+        }
+        if (*line == "\n") {
+            break;
+        }
+        ReadHeaderLine(*line);
+    }
+    CapBody();
+    const auto wanted = static_cast<std::size_t>(message_.contentLength);
+    if (static_cast<std::size_t>(end - p) < wanted) {
+        return false;
+    }
+    consumed_ = static_cast<std::size_t>(p + wanted - buffer_.data());
+    return Finish(out, true, std::string_view(p, wanted));
+}
+
 bool MessageReader::Next(ProtocolMessage& out, Clock::time_point now) {
     const bool silent = InProgress() && now - lastByte_ >= silence_;
     const bool flush = ended_ || silent;
     if (silent) {
         lastByte_ = now;  // the silence is spent on this message, not on the next one
+    }
+    if (state_ == State::Greeting && TakeWholeMessage(out)) {
+        return true;
     }
     for (;;) {
         switch (state_) {
@@ -206,10 +270,7 @@ bool MessageReader::Next(ProtocolMessage& out, Clock::time_point now) {
                     ReadHeaderLine(*line);
                     break;
                 }
-                if (static_cast<std::uint32_t>(message_.contentLength) >
-                    static_cast<std::uint32_t>(kMaxBody)) {
-                    message_.contentLength = kCappedBody;
-                }
+                CapBody();
                 if (message_.contentLength == 0) {
                     return Finish(out, true);
                 }

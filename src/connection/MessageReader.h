@@ -58,6 +58,8 @@ class MessageReader {
     std::size_t Available() const { return buffer_.size() - consumed_; }
     std::optional<std::string_view> TakeLine(bool flush);
     void ReadHeaderLine(std::string_view line);
+    void CapBody();
+    bool TakeWholeMessage(ProtocolMessage& out);
     bool Finish(ProtocolMessage& out, bool complete);
     bool Finish(ProtocolMessage& out, bool complete, std::string_view body);
 

@@ -60,6 +60,9 @@ void DisplayQueue::PostDisplayItem(DisplayItem item) {
     }
     if (HeldHere()) {
         held_.push_back(std::move(item));
+        if (held_.size() >= kHeldItems) {
+            Release();  // a long hold still hands over as it goes, in bounded batches
+        }
         return;
     }
     {
@@ -77,13 +80,17 @@ void DisplayQueue::Enqueue(DisplayItem&& item) {
     }
 }
 
-DisplayQueue::PostHold::PostHold(DisplayQueue& queue) : queue_(queue) {
-    queue_.holder_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+DisplayQueue::PostHold::PostHold(DisplayQueue& queue) : queue_(queue), outer_(!queue.HeldHere()) {
+    if (outer_) {
+        queue_.holder_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    }
 }
 
 DisplayQueue::PostHold::~PostHold() {
-    queue_.Release();
-    queue_.holder_.store(std::thread::id(), std::memory_order_relaxed);
+    if (outer_) {
+        queue_.Release();
+        queue_.holder_.store(std::thread::id(), std::memory_order_relaxed);
+    }
 }
 
 void DisplayQueue::Release() {

@@ -112,7 +112,9 @@ class DisplayQueue {
     std::size_t size() const;
 
     // While a hold lives, posts from the thread that made it gather and are handed over when
-    // it ends or at Release; posts from other threads go straight in. One hold at a time.
+    // it ends, at Release, or once kHeldItems have gathered; posts from other threads go
+    // straight in. One thread holds at a time; a hold made inside another by the same thread
+    // belongs to the outer one.
     class PostHold {
       public:
         explicit PostHold(DisplayQueue& queue);
@@ -122,7 +124,9 @@ class DisplayQueue {
 
       private:
         DisplayQueue& queue_;
+        bool outer_;
     };
+    static constexpr std::size_t kHeldItems = kHighItems / 4;
     // Hands over what the calling thread's hold has gathered, so that the front end can see it
     // before an event the thread is about to raise. Nothing to do without a hold.
     void Release();

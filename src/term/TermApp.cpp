@@ -89,7 +89,12 @@ class TerminalSink : public DisplaySink {
             pending_ += colours_[static_cast<int>(slot)];
         }
         if (TermCodec::IsAscii(text)) {
-            AppendPrintable(pending_, text);  // the same bytes in UTF-8: nothing to convert
+            // The same bytes in UTF-8: nothing to convert, and for most runs nothing to hide.
+            if (PlainRun(text, 0) == text.size()) {
+                pending_ += text;
+            } else {
+                AppendPrintable(pending_, text);
+            }
         } else {
             AppendPrintable(pending_, codec_.ToUtf8(text));
         }

@@ -76,11 +76,24 @@ TEST_F(MessageReaderTest, SameMessagesWhateverTheChunking) {
         "a b 1 0\r\nNo";
     stream += "garbage line\n";  // not a greeting: skipped
     stream += "TesseraRELAY/0.1\ntoClient\nREADY 12\nID: s***012\n\n";
+    // Read whole, these go through the one-pass reading or hand over to the line-by-line one
+    // part way: repeated and negative lengths, a zero byte, a greeting with a tab, a line
+    // folded late in the header.
+    using namespace std::string_literals;
+    stream +=
+        "TesseraRELAY\t0.1\ntoClient\nSHOW\0MESG x\nContent-length: 3\nContent-length: -2\n"
+        "ID: a\nID: b c\n\n"s;
+    stream += std::string(4095, 'z');
+    stream += "TesseraRELAY/0.1\ntoClient\nSHOWMESG bob\nContent-length: 2\nID: s***7\r\n\nhi";
     const auto whole = ReadInChunks(stream, stream.size());
-    ASSERT_EQ(whole.size(), 3u);
+    ASSERT_EQ(whole.size(), 5u);
     EXPECT_EQ(whole[1], (Received{"PUTUSER\n", CommandCode::PutUser, 10, ContentType::Euc,
                                   "s***012", "a b 1 0\r\nN"}));
     EXPECT_EQ(whole[2].commandLine, "READY 12\n");
+    EXPECT_EQ(whole[3], (Received{"SHOW", CommandCode::Show, 4095, ContentType::Other, "b",
+                                  std::string(4095, 'z')}));
+    EXPECT_EQ(whole[4], (Received{"SHOWMESG bob\n", CommandCode::ShowMesg, 2, ContentType::Other,
+                                  "s***7", "hi"}));
     for (const std::size_t chunk : {1u, 2u, 3u, 7u, 64u}) {
         EXPECT_EQ(ReadInChunks(stream, chunk), whole) << "chunk " << chunk;
     }

@@ -37,7 +37,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Trailing blanks: the word after them does not exist.
         WordCase{"a   ", 1, "", ""}, WordCase{"", 0, "", ""}, WordCase{"", 2, "", ""},
         // Text ends at its first zero byte.
-        WordCase{std::string("a\0b c", 5), 1, "", ""}));
+        WordCase{std::string("a\0b c", 5), 1, "", ""},
+        // Words longer than the eight bytes the walk looks at in one step.
+        WordCase{"TesseraRELAY/0.1\tlonger-word-here x", 1, "longer-word-here",
+                 "longer-word-here x"},
+        WordCase{std::string("abcdefghijk\0lmnopq rs", 22), 0, "abcdefghijk", "abcdefghijk"},
+        WordCase{std::string("abcdefghijk\0lmnopq rs", 22), 1, "", ""}));
 
 TEST(WordCodeTest, ClassifiesWordZeroExactly) {
     EXPECT_EQ(WordCode("LIST"), CommandCode::List);
