@@ -39,7 +39,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -340,27 +339,6 @@ class Term {
     // CPU time of all the process's threads so far (their run time from the scheduler).
     double CpuSeconds() const {
         double total = 0;
-        if (std::getenv("TERM_BENCH_THREADS") != nullptr) {
-            for (const auto& task :
-                 std::filesystem::directory_iterator("/proc/" + std::to_string(pid_) + "/task")) {
-                std::ifstream stat(task.path() / "schedstat");
-                double ns = 0;
-                stat >> ns;
-                std::ifstream procStat(task.path() / "stat");
-                std::string all((std::istreambuf_iterator<char>(procStat)), {});
-                std::istringstream fields(all.substr(all.rfind(')') + 2));
-                std::string f;
-                long utime = 0, stime = 0;
-                for (int k = 3; k <= 15 && fields >> f; ++k) {
-                    if (k == 14)
-                        utime = std::stol(f);
-                    if (k == 15)
-                        stime = std::stol(f);
-                }
-                std::fprintf(stderr, "  thread %s: %.1f ms (user %ld, system %ld ticks)\n",
-                             task.path().filename().c_str(), ns / 1e6, utime, stime);
-            }
-        }
         const std::filesystem::path tasks = "/proc/" + std::to_string(pid_) + "/task";
         std::error_code error;
         for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {

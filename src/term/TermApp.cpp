@@ -22,6 +22,7 @@
 #include "frame/KeyMacros.h"
 #include "platform/FileSystem.h"
 #include "platform/OwnFiles.h"
+#include "platform/WriteAll.h"
 #include "protocol/Words.h"
 #include "session/ClientSession.h"
 #include "session/SessionCommands.h"
@@ -89,9 +90,15 @@ class TerminalSink : public DisplaySink {
             pending_ += colours_[static_cast<int>(slot)];
         }
         if (TermCodec::IsAscii(text)) {
-            // The same bytes in UTF-8: nothing to convert, and for most runs nothing to hide.
-            if (PlainRun(text, 0) == text.size()) {
-                pending_ += text;
+            // The same bytes in UTF-8: nothing to convert, and for most runs nothing to hide
+            // but the pane's CR LF at the end.
+            const bool lineEnd = text.ends_with("\r\n");
+            const std::string_view body = lineEnd ? text.substr(0, text.size() - 2) : text;
+            if (PlainRun(body, 0) == body.size()) {
+                pending_ += body;
+                if (lineEnd) {
+                    pending_ += '\n';
+                }
             } else {
                 AppendPrintable(pending_, text);
             }
@@ -107,8 +114,10 @@ class TerminalSink : public DisplaySink {
     }
 
     void Flush() {
-        std::cout.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
-        std::cout.flush();
+        // Straight to the descriptor, one system call: the stream's own buffer would split a
+        // large batch into several. Everything else written to standard output is flushed
+        // where it is written, so the order holds.
+        WriteAll(STDOUT_FILENO, pending_);
         pending_.clear();
     }
 
@@ -318,7 +327,7 @@ void PrintUserTable(const UserTable::Rows& rows, const TermCodec& codec) {
         table += TerminalSink::Printable(codec.ToUtf8(row));
         table += '\n';
     }
-    std::cout << table;
+    std::cout << table << std::flush;
 }
 
 }  // namespace
