@@ -53,7 +53,21 @@ std::string Flood(std::string_view body) {
     return flood;
 }
 
-// The flood arrives in reads of 64 KiB, as the socket is read.
+// The connection side: the flood arrives in reads of 64 KiB, as the socket is read, and each
+// read's messages are framed, dispatched and posted.
+void Receive(std::string_view flood, tessel::Dispatcher& dispatcher, DisplayQueue& queue) {
+    tessel::MessageReader reader;
+    tessel::ProtocolMessage message;
+    const auto now = tessel::MessageReader::Clock::now();
+    for (std::size_t at = 0; at < flood.size(); at += 65536) {
+        reader.Feed(flood.substr(at, 65536), now);
+        const DisplayQueue::PostHold hold(queue);
+        while (reader.Next(message, now)) {
+            dispatcher.OnMessage(message);
+        }
+    }
+}
+
 void ReceiveFlood(benchmark::State& state, std::string_view body) {
     const std::string flood = Flood(body);
     QuietFrontEnd frontEnd;
@@ -62,16 +76,7 @@ void ReceiveFlood(benchmark::State& state, std::string_view body) {
     tessel::Dispatcher dispatcher({queue, frontEnd, users, nullptr, nullptr, {}, {}, nullptr});
     std::vector<tessel::DisplayItem> taken;
     for (auto _ : state) {
-        tessel::MessageReader reader;
-        tessel::ProtocolMessage message;
-        const auto now = tessel::MessageReader::Clock::now();
-        for (std::size_t at = 0; at < flood.size(); at += 65536) {
-            reader.Feed(std::string_view(flood).substr(at, 65536), now);
-            const DisplayQueue::PostHold hold(queue);
-            while (reader.Next(message, now)) {
-                dispatcher.OnMessage(message);
-            }
-        }
+        Receive(flood, dispatcher, queue);
         taken.clear();
         queue.TakeDisplayItems(taken, kMessages);
         benchmark::DoNotOptimize(taken.data());
@@ -130,16 +135,7 @@ void BM_ReceiveAndDrainOnTwoThreads(benchmark::State& state) {
                 shown += drain.Drain(sink, 2048);
             }
         });
-        tessel::MessageReader reader;
-        tessel::ProtocolMessage message;
-        const auto now = tessel::MessageReader::Clock::now();
-        for (std::size_t at = 0; at < flood.size(); at += 65536) {
-            reader.Feed(std::string_view(flood).substr(at, 65536), now);
-            const DisplayQueue::PostHold hold(queue);
-            while (reader.Next(message, now)) {
-                dispatcher.OnMessage(message);
-            }
-        }
+        Receive(flood, dispatcher, queue);
         front.join();
     }
     benchmark::DoNotOptimize(sink.bytes());

@@ -339,33 +339,38 @@ class Term {
     // CPU time of all the process's threads so far (their run time from the scheduler).
     double CpuSeconds() const {
         double total = 0;
-        const std::filesystem::path tasks = "/proc/" + std::to_string(pid_) + "/task";
-        std::error_code error;
-        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-            std::ifstream stat(task.path() / "schedstat");
+        ForEachThread([&total](const std::filesystem::path& task) {
+            std::ifstream stat(task / "schedstat");
             double nanoseconds = 0;
             if (stat >> nanoseconds) {
                 total += nanoseconds / 1e9;
             }
-        }
+        });
         return total;
     }
 
     // Context switches of all the process's threads so far, voluntary and not.
     long Switches() const {
         long total = 0;
-        const std::filesystem::path tasks = "/proc/" + std::to_string(pid_) + "/task";
-        std::error_code error;
-        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-            std::ifstream status(task.path() / "status");
+        ForEachThread([&total](const std::filesystem::path& task) {
+            std::ifstream status(task / "status");
             std::string line;
             while (std::getline(status, line)) {
                 if (line.find("ctxt_switches:") != std::string::npos) {
                     total += std::stol(line.substr(line.find(':') + 1));
                 }
             }
-        }
+        });
         return total;
+    }
+
+    template <typename Visit>
+    void ForEachThread(Visit visit) const {
+        std::error_code error;
+        const std::filesystem::path tasks = "/proc/" + std::to_string(pid_) + "/task";
+        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+            visit(task.path());
+        }
     }
 
     long StatusKb(std::string_view field) const {
