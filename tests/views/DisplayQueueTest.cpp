@@ -30,6 +30,36 @@ TEST(DisplayQueueTest, ItemsComeOutInOrderAndEachPostWakesTheFrontEnd) {
     EXPECT_FALSE(queue.TakeDisplayItem().has_value());
 }
 
+TEST(DisplayQueueTest, AHoldHandsItsThreadsPostsOverTogetherAndInOrder) {
+    test::FrontEndRecorder frontEnd;
+    DisplayQueue queue(frontEnd);
+    std::vector<DisplayItem> taken;
+    {
+        const DisplayQueue::PostHold hold(queue);
+        queue.PostDisplayItem(System("held 1"));
+        {
+            const DisplayQueue::PostHold inner(queue);  // belongs to the outer hold
+            queue.PostDisplayItem(System("held 2"));
+        }
+        std::thread([&queue] { queue.PostDisplayItem(System("other thread")); }).join();
+        EXPECT_EQ(queue.size(), 1u);  // only the other thread's post is in
+        queue.Release();              // as before an event the front end must see after them
+        queue.PostDisplayItem(System("held 3"));
+        EXPECT_EQ(queue.size(), 3u);
+    }
+    EXPECT_EQ(queue.TakeDisplayItems(taken, 10), 4u);
+    EXPECT_EQ(taken, (std::vector<DisplayItem>{System("other thread"), System("held 1"),
+                                               System("held 2"), System("held 3")}));
+    EXPECT_EQ(frontEnd.count("DisplayTextPosted"), 3);  // one per hand-over, not per post
+
+    // A long hold still hands over in bounded batches.
+    const DisplayQueue::PostHold hold(queue);
+    for (std::size_t i = 0; i < DisplayQueue::kHeldItems; ++i) {
+        queue.PostDisplayItem(System("x"));
+    }
+    EXPECT_EQ(queue.size(), DisplayQueue::kHeldItems);
+}
+
 TEST(DisplayQueueTest, OverlongTextsAreCutToTheItemSize) {
     test::FrontEndRecorder frontEnd;
     DisplayQueue queue(frontEnd);
