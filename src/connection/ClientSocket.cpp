@@ -320,34 +320,25 @@ std::optional<CClientSocket::Clock::time_point> CClientSocket::Deadline() const 
 
 void CClientSocket::ReadAvailable(Clock::time_point now, bool broken) {
     std::array<char, 65536> chunk;
-    bool ended = false;
-    {
-        // What this wake reads reaches the front end in a few large hand-overs, not one per
-        // read: each hand-over may wake the front end's thread.
-        const DisplayQueue::PostHold hold(display_);
-        // A bounded number of reads per wake keeps the mailbox served while a flood arrives.
-        for (int round = 0; round < 16 && IsConnected(); ++round) {
-            if (Paused(now) && !broken) {
-                break;
-            }
-            const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), MSG_DONTWAIT);
-            if (n > 0) {
-                reader_.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(n)), now);
-                DeliverMessages(now);
-                continue;
-            }
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-                break;
-            }
-            // The peer closed or the connection broke: what has arrived ends its message.
-            reader_.EndOfStream();
-            DeliverMessages(now);
-            ended = true;
-            break;
+    // A bounded number of reads per wake keeps the mailbox served while a flood arrives.
+    for (int round = 0; round < 16 && IsConnected(); ++round) {
+        if (Paused(now) && !broken) {
+            return;
         }
-    }
-    if (ended) {
-        OnClose();  // after the hand-over: the front end sees the last lines before the close
+        const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), MSG_DONTWAIT);
+        if (n > 0) {
+            reader_.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(n)), now);
+            DeliverMessages(now);
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            return;
+        }
+        // The peer closed or the connection broke: what has arrived ends its message.
+        reader_.EndOfStream();
+        DeliverMessages(now);
+        OnClose();
+        return;
     }
 }
 
