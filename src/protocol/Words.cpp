@@ -8,22 +8,35 @@
 namespace tessel {
 namespace {
 
-bool IsSeparator(char c) {
-    return c == ' ' || c == '\t';
+// What each byte is to the word walk, looked up once per byte: every line of every message is
+// walked here.
+enum ByteClass : unsigned char { kWordByte = 0, kBlank = 1, kFeed = 2, kEnd = 3 };
+
+constexpr auto kByteClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    classes[static_cast<unsigned char>(' ')] = kBlank;
+    classes[static_cast<unsigned char>('\t')] = kBlank;
+    classes[static_cast<unsigned char>('\n')] = kFeed;
+    classes[0] = kEnd;
+    return classes;
+}();
+
+unsigned char ClassOf(char c) {
+    return kByteClasses[static_cast<unsigned char>(c)];
 }
 
-// Position of the start of word n, or npos when the text ends first.
-std::size_t StartOfWord(std::string_view text, int n) {
-    std::size_t p = 0;
+// The start of word n in [p, end), or null when the text, which ends at its first zero byte,
+// ends first. A line feed does not separate words while counting.
+const char* StartOfWord(const char* p, const char* end, int n) {
     for (int i = 0; i < n; ++i) {
-        while (p < text.size() && !IsSeparator(text[p])) {
+        while (p != end && (ClassOf(*p) == kWordByte || ClassOf(*p) == kFeed)) {
             ++p;
         }
-        while (p < text.size() && IsSeparator(text[p])) {
+        while (p != end && ClassOf(*p) == kBlank) {
             ++p;
         }
-        if (p >= text.size()) {
-            return std::string_view::npos;
+        if (p == end || ClassOf(*p) == kEnd) {
+            return nullptr;
         }
     }
     return p;
@@ -75,44 +88,13 @@ std::int32_t ReadDecimal(std::string_view word) {
     return static_cast<std::int32_t>(negative ? -value : value);
 }
 
-namespace {
-
-// What each byte is to the word walk, looked up once per byte: every line of every message is
-// walked here.
-enum ByteClass : unsigned char { kWordByte = 0, kBlank = 1, kFeed = 2, kEnd = 3 };
-
-constexpr auto kByteClasses = [] {
-    std::array<unsigned char, 256> classes{};
-    classes[static_cast<unsigned char>(' ')] = kBlank;
-    classes[static_cast<unsigned char>('\t')] = kBlank;
-    classes[static_cast<unsigned char>('\n')] = kFeed;
-    classes[0] = kEnd;
-    return classes;
-}();
-
-unsigned char ClassOf(char c) {
-    return kByteClasses[static_cast<unsigned char>(c)];
-}
-
-}  // namespace
-
 std::string_view WordAt(std::string_view line, int n) {
-    // One pass that stops at the first zero byte, rather than finding the zero first.
-    const char* p = line.data();
-    const char* const end = p + line.size();
-    for (int i = 0; i < n; ++i) {
-        // A line feed does not separate words while counting.
-        while (p != end && (ClassOf(*p) == kWordByte || ClassOf(*p) == kFeed)) {
-            ++p;
-        }
-        while (p != end && ClassOf(*p) == kBlank) {
-            ++p;
-        }
-        if (p == end || ClassOf(*p) == kEnd) {
-            return {};
-        }
+    const char* const end = line.data() + line.size();
+    const char* const start = StartOfWord(line.data(), end, n);
+    if (start == nullptr) {
+        return {};
     }
-    const char* const start = p;
+    const char* p = start;
     while (p != end && ClassOf(*p) == kWordByte) {
         ++p;
     }
@@ -121,12 +103,14 @@ std::string_view WordAt(std::string_view line, int n) {
 
 std::string_view RestFrom(std::string_view line, int n) {
     const std::string_view text = TextOf(line);
-    const std::size_t start = StartOfWord(text, n);
-    if (text.empty() || start == std::string_view::npos) {
+    const char* const end = text.data() + text.size();
+    const char* const start = StartOfWord(text.data(), end, n);
+    if (text.empty() || start == nullptr) {
         return {};
     }
-    const std::size_t feed = text.find('\n', start);
-    return text.substr(start, (feed == std::string_view::npos ? text.size() : feed) - start);
+    const std::size_t at = static_cast<std::size_t>(start - text.data());
+    const std::size_t feed = text.find('\n', at);
+    return text.substr(at, (feed == std::string_view::npos ? text.size() : feed) - at);
 }
 
 }  // namespace tessel
