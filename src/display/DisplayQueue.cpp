@@ -76,6 +76,10 @@ void DisplayQueue::PostDisplayItem(DisplayItem item) {
 void DisplayQueue::Enqueue(DisplayItem&& item) {
     bytes_ += BytesOf(item);
     items_.push_back(std::move(item));
+    NoteHighMarks();
+}
+
+void DisplayQueue::NoteHighMarks() {
     if (Waiting() >= kHighItems || bytes_ >= kHighBytes) {
         full_ = true;
     }
@@ -109,7 +113,7 @@ void DisplayQueue::Release() {
             for (const DisplayItem& item : items_) {
                 bytes_ += BytesOf(item);
             }
-            full_ = full_ || items_.size() >= kHighItems || bytes_ >= kHighBytes;
+            NoteHighMarks();
         } else {
             for (DisplayItem& item : held_) {
                 Enqueue(std::move(item));

@@ -78,7 +78,7 @@ constexpr std::optional<ColourMarker> ColourMarkerOf(char second) {
 std::string WithoutMarkers(std::string_view text);
 
 // First-in first-out hand-over of display items from any thread to the front end's thread.
-// Items are copied in and out; every post wakes the front end, which drains until empty.
+// Items are copied in and out; every hand-over wakes the front end, which drains until empty.
 //
 // A thread that posts many items at once (the connection thread delivering what one read
 // brought) holds its posts (see PostHold): they gather without a lock and are handed over
@@ -143,6 +143,7 @@ class DisplayQueue {
         return holder_.load(std::memory_order_relaxed) == std::this_thread::get_id();
     }
     void Enqueue(DisplayItem&& item);
+    void NoteHighMarks();  // full from the moment a high mark is passed
     std::size_t Waiting() const { return items_.size() - head_; }
     void Advance(std::size_t taken);
 
