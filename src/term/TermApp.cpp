@@ -90,18 +90,7 @@ class TerminalSink : public DisplaySink {
             pending_ += colours_[static_cast<int>(slot)];
         }
         if (TermCodec::IsAscii(text)) {
-            // The same bytes in UTF-8: nothing to convert, and for most runs nothing to hide
-            // but the pane's CR LF at the end.
-            const bool lineEnd = text.ends_with("\r\n");
-            const std::string_view body = lineEnd ? text.substr(0, text.size() - 2) : text;
-            if (PlainRun(body, 0) == body.size()) {
-                pending_ += body;
-                if (lineEnd) {
-                    pending_ += '\n';
-                }
-            } else {
-                AppendPrintable(pending_, text);
-            }
+            AppendPrintable(pending_, text);  // the same bytes in UTF-8: nothing to convert
         } else {
             AppendPrintable(pending_, codec_.ToUtf8(text));
         }
