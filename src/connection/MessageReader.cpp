@@ -1,11 +1,11 @@
 #include "connection/MessageReader.h"
 
 #include <algorithm>
-#include <bit>
+#include <array>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 
+#include "protocol/ByteScan.h"
 #include "protocol/Words.h"
 
 namespace tessel {
@@ -39,30 +39,10 @@ void MessageReader::Reset() {
 
 namespace {
 
-// The first line feed in [p, end), or null. Header lines are a few bytes long, too short for a
-// call out to pay: eight bytes are looked at a time, a zero byte of `word ^ feeds` marking a
-// feed (the lowest marked byte is always a true one).
+// The first line feed in [p, end), or null.
 const char* FindLineFeed(const char* p, const char* end) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    constexpr std::uint64_t kHighs = 0x8080808080808080u;
-    constexpr std::uint64_t kFeeds = kOnes * '\n';
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; end - p >= 8; p += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, p, sizeof word);
-            const std::uint64_t x = word ^ kFeeds;
-            const std::uint64_t found = (x - kOnes) & ~x & kHighs;
-            if (found != 0) {
-                return p + std::countr_zero(found) / 8;
-            }
-        }
-    }
-    for (; p != end; ++p) {
-        if (*p == '\n') {
-            return p;
-        }
-    }
-    return nullptr;
+    const char* const feed = scan::FindLineFeed(p, end);
+    return feed == end ? nullptr : feed;
 }
 
 }  // namespace
@@ -99,9 +79,29 @@ std::optional<std::string_view> MessageReader::TakeLine(bool flush) {
 
 namespace {
 
-// The value of a header line whose first word is `name`: its word 1.
+// Bytes that end a word as WordAt reads words: blanks, a line feed, a zero byte.
+constexpr auto kWordEnds = [] {
+    std::array<bool, 256> ends{};
+    ends[static_cast<unsigned char>(' ')] = true;
+    ends[static_cast<unsigned char>('\t')] = true;
+    ends[static_cast<unsigned char>('\n')] = true;
+    ends[0] = true;
+    return ends;
+}();
+
+// The value of a header line whose first word is `name`: the next word, read as WordAt reads
+// words, without its general walk, which costs more than the few bytes of a value.
 std::string_view HeaderValue(std::string_view line, std::string_view name) {
-    return WordAt(line.substr(name.size()), 1);
+    const char* p = line.data() + name.size();
+    const char* const end = line.data() + line.size();
+    while (p != end && (*p == ' ' || *p == '\t')) {
+        ++p;
+    }
+    const char* const start = p;
+    while (p != end && !kWordEnds[static_cast<unsigned char>(*p)]) {
+        ++p;
+    }
+    return {start, static_cast<std::size_t>(p - start)};
 }
 
 constexpr std::string_view kContentLength = WordOf(CommandCode::ContentLengthLine);
@@ -117,16 +117,16 @@ constexpr std::string_view kToClient = WordOf(CommandCode::ToClient);
 
 // Every message has several header lines: each is matched against the few names that matter
 // by its first byte, not looked up in the whole vocabulary.
-void MessageReader::ReadHeaderLine(std::string_view line) {
+void MessageReader::ReadHeaderLine(std::string_view line, ProtocolMessage& message) {
     if (line.front() != 'C' && line.front() != 'I') {
         return;  // Date:, Server:, Client: and anything else are read and ignored
     }
     if (StartsWithWord(line, kContentLength)) {
-        message_.contentLength = ReadDecimal(HeaderValue(line, kContentLength));
+        message.contentLength = ReadDecimal(HeaderValue(line, kContentLength));
     } else if (StartsWithWord(line, kContentType)) {
-        message_.contentType = ContentTypeFromText(HeaderValue(line, kContentType));
+        message.contentType = ContentTypeFromText(HeaderValue(line, kContentType));
     } else if (StartsWithWord(line, kIdLine)) {
-        message_.id.assign(HeaderValue(line, kIdLine));
+        message.id.assign(HeaderValue(line, kIdLine));
     }
 }
 
@@ -153,9 +153,9 @@ bool MessageReader::Finish(ProtocolMessage& out, bool complete, std::string_view
     return true;
 }
 
-void MessageReader::CapBody() {
-    if (static_cast<std::uint32_t>(message_.contentLength) > static_cast<std::uint32_t>(kMaxBody)) {
-        message_.contentLength = kCappedBody;
+void MessageReader::CapBody(ProtocolMessage& message) {
+    if (static_cast<std::uint32_t>(message.contentLength) > static_cast<std::uint32_t>(kMaxBody)) {
+        message.contentLength = kCappedBody;
     }
 }
 
@@ -192,9 +192,9 @@ bool MessageReader::TakeWholeMessage(ProtocolMessage& out) {
     if (!command) {
         return false;
     }
-    // The reader's own message is free between messages: the header is gathered there, as
-    // the line-by-line reading gathers it, and the next greeting starts it afresh either way.
-    message_.SetReceivedLine(*command);
+    // The header is gathered straight into `out`: what a false return leaves there is not
+    // looked at, and the line-by-line reading starts its own message afresh.
+    out.SetReceivedLine(*command);
     for (;;) {
         const auto line = nextLine();
         if (!line) {
@@ -203,15 +203,16 @@ bool MessageReader::TakeWholeMessage(ProtocolMessage& out) {
         if (*line == "\n") {
             break;
         }
-        ReadHeaderLine(*line);
+        ReadHeaderLine(*line, out);
     }
-    CapBody();
-    const auto wanted = static_cast<std::size_t>(message_.contentLength);
+    CapBody(out);
+    const auto wanted = static_cast<std::size_t>(out.contentLength);
     if (static_cast<std::size_t>(end - p) < wanted) {
         return false;
     }
     consumed_ = static_cast<std::size_t>(p + wanted - buffer_.data());
-    return Finish(out, true, std::string_view(p, wanted));
+    out.body.assignBytes(std::string_view(p, wanted));
+    return true;
 }
 
 bool MessageReader::Next(ProtocolMessage& out, Clock::time_point now) {
@@ -267,10 +268,10 @@ bool MessageReader::Next(ProtocolMessage& out, Clock::time_point now) {
                     return flush ? Finish(out, false) : false;
                 }
                 if (*line != "\n") {
-                    ReadHeaderLine(*line);
+                    ReadHeaderLine(*line, message_);
                     break;
                 }
-                CapBody();
+                CapBody(message_);
                 if (message_.contentLength == 0) {
                     return Finish(out, true);
                 }

@@ -57,8 +57,8 @@ class MessageReader {
     bool InProgress() const { return state_ != State::Greeting || Available() > 0; }
     std::size_t Available() const { return buffer_.size() - consumed_; }
     std::optional<std::string_view> TakeLine(bool flush);
-    void ReadHeaderLine(std::string_view line);
-    void CapBody();
+    static void ReadHeaderLine(std::string_view line, ProtocolMessage& message);
+    static void CapBody(ProtocolMessage& message);
     bool TakeWholeMessage(ProtocolMessage& out);
     bool Finish(ProtocolMessage& out, bool complete);
     bool Finish(ProtocolMessage& out, bool complete, std::string_view body);

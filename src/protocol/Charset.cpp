@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "protocol/ByteScan.h"
 #include "protocol/Words.h"
 
 namespace tessel {
@@ -127,18 +128,8 @@ std::size_t ConvertToShiftJis(std::string_view in, unsigned char* out) {
 std::size_t AsciiRunEnd(std::string_view text, std::size_t from) {
     const char* const begin = text.data();
     const char* const end = begin + text.size();
-    const char* p = begin + std::min(from, text.size());
-    for (; end - p >= 8; p += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        if ((word & 0x8080808080808080u) != 0) {
-            break;
-        }
-    }
-    while (p != end && static_cast<unsigned char>(*p) < 0x80) {
-        ++p;
-    }
-    return static_cast<std::size_t>(p - begin);
+    return static_cast<std::size_t>(scan::FindHighByte(begin + std::min(from, text.size()), end) -
+                                    begin);
 }
 
 std::uint16_t WidenKana(unsigned char halfWidth) {

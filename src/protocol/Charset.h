@@ -31,7 +31,7 @@ constexpr std::size_t ShiftJisCharLength(std::string_view text, std::size_t pos)
 }
 // The end of the run of bytes below 0x80 that starts at `from`: one-byte characters in
 // Shift-JIS, EUC-JP and UTF-8 alike, none of them part of a pair or a colour marker. Long
-// runs are looked at eight bytes at a time.
+// runs are looked at many bytes at a time.
 std::size_t AsciiRunEnd(std::string_view text, std::size_t from);
 
 constexpr bool IsHalfWidthKana(unsigned char b) {

@@ -23,6 +23,7 @@
 #include "platform/FileSystem.h"
 #include "platform/OwnFiles.h"
 #include "platform/WriteAll.h"
+#include "protocol/ByteScan.h"
 #include "protocol/Words.h"
 #include "session/ClientSession.h"
 #include "session/SessionCommands.h"
@@ -155,28 +156,20 @@ class TerminalSink : public DisplaySink {
     // The end of the run of bytes from `from` that are shown as they are: printable ASCII,
     // tab and line feed, and UTF-8 bytes other than the lead of a C1 control.
     static std::size_t PlainRun(std::string_view utf8, std::size_t from) {
-        std::size_t i = from;
-        // Printable ASCII eight bytes at a time: no high bit, no byte below 0x20, no DEL.
-        constexpr std::uint64_t kOnes = 0x0101010101010101u;
-        constexpr std::uint64_t kHighs = 0x8080808080808080u;
-        for (; utf8.size() - i >= 8; i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, utf8.data() + i, sizeof word);
-            const std::uint64_t del = word ^ (kOnes * 0x7F);
-            const std::uint64_t special =
-                (word | ((word - kOnes * 0x20) & ~word) | ((del - kOnes) & ~del)) & kHighs;
-            if (special != 0) {
+        const char* const end = utf8.data() + utf8.size();
+        const char* p = utf8.data() + from;
+        for (;;) {
+            p = scan::FindNonPrintable(p, end);
+            if (p == end) {
                 break;
             }
-        }
-        while (i < utf8.size()) {
-            const auto b = static_cast<unsigned char>(utf8[i]);
+            const auto b = static_cast<unsigned char>(*p);
             if ((b < 0x20 && b != '\n' && b != '\t') || b == 0x7F || b == 0xC2) {
                 break;
             }
-            ++i;
+            ++p;
         }
-        return i;
+        return static_cast<std::size_t>(p - utf8.data());
     }
 
     const TermCodec& codec_;

@@ -1,0 +1,61 @@
+#include "protocol/ByteScan.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace tessel {
+namespace {
+
+struct Scan {
+    const char* name;
+    const char* (*find)(const char*, const char*);
+    std::function<bool(unsigned char)> wanted;
+};
+
+// Every length up to three blocks, every position of one wanted byte and of two, against a plain
+// byte-by-byte reading: the block, word and overlapping tail paths all meet these.
+TEST(ByteScanTest, FindsTheFirstWantedByteAtEveryLengthAndPosition) {
+    const Scan scans[] = {
+        {"line feed", scan::FindLineFeed, [](unsigned char b) { return b == '\n'; }},
+        {"high byte", scan::FindHighByte, [](unsigned char b) { return b >= 0x80; }},
+        {"non-printable", scan::FindNonPrintable,
+         [](unsigned char b) { return b < 0x20 || b >= 0x7F; }},
+    };
+    // Bytes that sit next to what each scan looks for, so a borrow or a signed compare that
+    // leaks shows up as a wrong position.
+    const std::string samples = std::string("\n\x0B\t\x1F \x7E\x7F\x80\x81\xFF\x00", 11) + "a";
+    for (const Scan& s : scans) {
+        for (std::size_t length = 0; length <= 48; ++length) {
+            for (std::size_t at = 0; at <= length; ++at) {
+                for (const char first : samples) {
+                    for (const char second : samples) {
+                        std::string text(length + 16, 'x');  // bytes past the end must not count
+                        text[length] = first;
+                        if (at < length) {
+                            text[at] = first;
+                            if (at + 1 < length) {
+                                text[at + 1] = second;
+                            }
+                        }
+                        const char* begin = text.data();
+                        const char* end = begin + length;
+                        const char* expected = begin;
+                        while (expected != end &&
+                               !s.wanted(static_cast<unsigned char>(*expected))) {
+                            ++expected;
+                        }
+                        ASSERT_EQ(s.find(begin, end) - begin, expected - begin)
+                            << s.name << ", length " << length << ", at " << at << ", bytes "
+                            << int(static_cast<unsigned char>(first)) << ' '
+                            << int(static_cast<unsigned char>(second));
+                    }
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tessel
