@@ -120,6 +120,11 @@ struct NonPrintableKind {
 #endif
 };
 
+// The first zero byte in [p, end), or end.
+inline const char* FindZero(const char* p, const char* end) {
+    return FindFirst<ByteKind<'\0'>>(p, end);
+}
+
 // The first line feed in [p, end), or end.
 inline const char* FindLineFeed(const char* p, const char* end) {
     return FindFirst<ByteKind<'\n'>>(p, end);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "protocol/ByteScan.h"
+
 namespace tessel {
 namespace {
 
@@ -48,11 +50,15 @@ std::string_view TextOf(std::string_view text) {
     if (text.empty()) {
         return text;  // an empty view may carry a null pointer, which memchr must not see
     }
-    const void* zero = std::memchr(text.data(), '\0', text.size());
-    return zero == nullptr ? text : text.substr(0, static_cast<const char*>(zero) - text.data());
+    const char* const end = text.data() + text.size();
+    return text.substr(0, static_cast<std::size_t>(scan::FindZero(text.data(), end) - text.data()));
 }
 
 namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Decimal digits from `pos`, stopping at `limit`.
 std::int64_t DigitsFrom(std::string_view text, std::size_t& pos, std::int64_t limit) {
@@ -72,6 +78,18 @@ std::int32_t ReadDigits(std::string_view text, std::size_t& pos) {
 }
 
 std::int32_t ReadDecimal(std::string_view word) {
+    // Nearly every number read is a few bare digits (a length, a client number): read at once
+    // when no blank, sign or limit can come into it.
+    if (!word.empty() && IsDigit(word[0])) {
+        std::int32_t value = 0;
+        std::size_t i = 0;
+        for (; i < word.size() && i < 9 && IsDigit(word[i]); ++i) {
+            value = value * 10 + (word[i] - '0');
+        }
+        if (i == word.size() || !IsDigit(word[i])) {
+            return value;
+        }
+    }
     std::size_t p = 0;
     while (p < word.size() && (word[p] == ' ' || (word[p] >= '\t' && word[p] <= '\r'))) {
         ++p;

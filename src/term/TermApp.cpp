@@ -90,7 +90,16 @@ class TerminalSink : public DisplaySink {
         if (colour_) {
             pending_ += colours_[static_cast<int>(slot)];
         }
-        if (TermCodec::IsAscii(text)) {
+        // Most runs are printable ASCII, the last of a line ending in CR LF: copied as they are
+        // after one look, the line end folded.
+        const char* const end = text.data() + text.size();
+        const char* const special = scan::FindNonPrintable(text.data(), end);
+        if (special == end) {
+            pending_ += text;
+        } else if (special == end - 2 && special[0] == '\r' && special[1] == '\n') {
+            pending_.append(text.data(), text.size() - 2);
+            pending_ += '\n';
+        } else if (TermCodec::IsAscii(text)) {
             AppendPrintable(pending_, text);  // the same bytes in UTF-8: nothing to convert
         } else {
             AppendPrintable(pending_, codec_.ToUtf8(text));

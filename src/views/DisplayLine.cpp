@@ -5,45 +5,6 @@
 #include "views/RollReport.h"
 
 namespace tessel {
-namespace {
-
-// The marker starting at `pos`, if the character there is one.
-std::optional<ColourMarker> MarkerAt(std::string_view text, std::size_t pos, std::size_t length) {
-    if (length != 2 || text[pos] != kMarkerLead) {
-        return std::nullopt;
-    }
-    return ColourMarkerOf(text[pos + 1]);
-}
-
-// Walks `text` character by character and hands each piece between markers, with the slot it
-// is painted in, to `paint`. Returns the slot in force afterwards.
-template <typename Paint>
-ColourMarker WalkRuns(std::string_view text, ColourMarker slot, Paint paint) {
-    std::size_t pieceStart = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (static_cast<unsigned char>(text[pos]) < 0x80) {
-            pos = AsciiRunEnd(text, pos);  // one-byte characters, never a marker
-            continue;
-        }
-        const std::size_t length = ShiftJisCharLength(text, pos);
-        if (const auto marker = MarkerAt(text, pos, length)) {
-            if (pos > pieceStart) {
-                paint(slot, text.substr(pieceStart, pos - pieceStart));
-            }
-            slot = *marker;
-            pieceStart = pos + length;
-        }
-        pos += length;
-    }
-    if (pieceStart < text.size()) {
-        paint(slot, text.substr(pieceStart));
-        slot = ColourMarker::Normal;  // a line that ends without a marker leaves the normal colour
-    }
-    return slot;
-}
-
-}  // namespace
 
 std::string_view WholeCharacters(std::string_view text) {
     std::size_t pos = 0;
@@ -125,17 +86,18 @@ bool RunsNotifyCheck(const DisplayItem& item) {
 
 ColouredSplit SplitColouredRuns(std::string_view text, ColourMarker slotInForce) {
     ColouredSplit split;
-    split.slotAfter = WalkRuns(text, slotInForce, [&](ColourMarker slot, std::string_view piece) {
-        split.runs.push_back({slot, std::string(piece)});
-    });
+    split.slotAfter =
+        detail::WalkRuns(text, slotInForce, [&](ColourMarker slot, std::string_view piece) {
+            split.runs.push_back({slot, std::string(piece)});
+        });
     return split;
 }
 
 std::string LogLineOf(std::string_view text) {
     std::string line;
     line.reserve(text.size());
-    WalkRuns(text, ColourMarker::Normal,
-             [&](ColourMarker, std::string_view piece) { line += piece; });
+    detail::WalkRuns(text, ColourMarker::Normal,
+                     [&](ColourMarker, std::string_view piece) { line += piece; });
     return line;
 }
 
@@ -143,11 +105,6 @@ std::vector<ColouredRun> ColourRunSplitter::Split(std::string_view text) {
     ColouredSplit split = SplitColouredRuns(text, slot_);
     slot_ = split.slotAfter;
     return std::move(split.runs);
-}
-
-void ColourRunSplitter::Paint(std::string_view text,
-                              const std::function<void(ColourMarker, std::string_view)>& paint) {
-    slot_ = WalkRuns(text, slot_, paint);
 }
 
 }  // namespace tessel

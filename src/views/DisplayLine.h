@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,13 +56,57 @@ ColouredSplit SplitColouredRuns(std::string_view text, ColourMarker slotInForce)
 // The same text as it goes to the log: exactly the characters shown, every marker removed.
 std::string LogLineOf(std::string_view text);
 
+namespace detail {
+
+// The marker starting at `pos`, if the character there is one.
+inline std::optional<ColourMarker> MarkerAt(std::string_view text, std::size_t pos,
+                                            std::size_t length) {
+    if (length != 2 || text[pos] != kMarkerLead) {
+        return std::nullopt;
+    }
+    return ColourMarkerOf(text[pos + 1]);
+}
+
+// Walks `text` character by character and hands each piece between markers, with the slot it
+// is painted in, to `paint`. Returns the slot in force afterwards. It is here, not behind a
+// call through std::function, because every shown line is walked.
+template <typename Paint>
+ColourMarker WalkRuns(std::string_view text, ColourMarker slot, Paint&& paint) {
+    std::size_t pieceStart = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {
+            pos = AsciiRunEnd(text, pos);  // one-byte characters, never a marker
+            continue;
+        }
+        const std::size_t length = ShiftJisCharLength(text, pos);
+        if (const auto marker = MarkerAt(text, pos, length)) {
+            if (pos > pieceStart) {
+                paint(slot, text.substr(pieceStart, pos - pieceStart));
+            }
+            slot = *marker;
+            pieceStart = pos + length;
+        }
+        pos += length;
+    }
+    if (pieceStart < text.size()) {
+        paint(slot, text.substr(pieceStart));
+        slot = ColourMarker::Normal;  // a line that ends without a marker leaves the normal colour
+    }
+    return slot;
+}
+
+}  // namespace detail
+
 // The pane's colour slot carried from one appended text to the next.
 class ColourRunSplitter {
   public:
     std::vector<ColouredRun> Split(std::string_view text);
     // The same runs handed to `paint` as views into `text`, without copying them.
-    void Paint(std::string_view text,
-               const std::function<void(ColourMarker, std::string_view)>& paint);
+    template <typename PaintRun>
+    void Paint(std::string_view text, PaintRun&& paint) {
+        slot_ = detail::WalkRuns(text, slot_, paint);
+    }
     ColourMarker slot() const { return slot_; }
 
   private:

@@ -18,6 +18,7 @@ struct Scan {
 // byte-by-byte reading: the block, word and overlapping tail paths all meet these.
 TEST(ByteScanTest, FindsTheFirstWantedByteAtEveryLengthAndPosition) {
     const Scan scans[] = {
+        {"zero", scan::FindZero, [](unsigned char b) { return b == 0; }},
         {"line feed", scan::FindLineFeed, [](unsigned char b) { return b == '\n'; }},
         {"high byte", scan::FindHighByte, [](unsigned char b) { return b >= 0x80; }},
         {"non-printable", scan::FindNonPrintable,
