@@ -168,11 +168,12 @@ bool MessageReader::TakeWholeMessage(ProtocolMessage& out) {
     const char* p = buffer_.data() + consumed_;
     const char* const end = buffer_.data() + buffer_.size();
     // The next line with its line feed, if it is all here and taken as it is.
-    auto nextLine = [&p, end]() -> std::optional<std::string_view> {
+    scan::LineFeedFinder feeds(p, end);
+    auto nextLine = [&p, end, &feeds]() -> std::optional<std::string_view> {
         const char* const limit =
             end - p > static_cast<std::ptrdiff_t>(kLineLimit) ? p + kLineLimit : end;
-        const char* const feed = FindLineFeed(p, limit);
-        if (feed == nullptr || (feed != p && feed[-1] == '\r')) {
+        const char* const feed = feeds.Next(p, limit);
+        if (feed == limit || (feed != p && feed[-1] == '\r')) {
             return std::nullopt;
         }
         const std::string_view line(p, static_cast<std::size_t>(feed + 1 - p));

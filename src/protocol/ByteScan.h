@@ -140,4 +140,68 @@ inline const char* FindNonPrintable(const char* p, const char* end) {
     return FindFirst<NonPrintableKind>(p, end);
 }
 
+// The line feeds of a range, handed out in order: they are found for 64 bytes at a time, so the
+// lines of a message header cost one look per block rather than one per line, and no guess as
+// to which block a line ends in.
+class LineFeedFinder {
+  public:
+    LineFeedFinder(const char* begin, const char* end) : base_(begin), end_(end) { Load(); }
+
+    // The first line feed in [p, limit), or limit; `p` never moves back between calls and
+    // `limit` is at most the range's end. Nothing at or past `limit` is looked at twice, so a
+    // long line without a feed costs no more than its own bytes.
+    const char* Next(const char* p, const char* limit) {
+        while (whole_ && base_ < limit) {
+            const std::ptrdiff_t offset = p > base_ ? p - base_ : 0;
+            if (offset < kBlock) {
+                const std::uint64_t after = mask_ & (~std::uint64_t{0} << offset);
+                if (after != 0) {
+                    const char* const feed = base_ + std::countr_zero(after);
+                    return feed < limit ? feed : limit;
+                }
+                base_ += kBlock;
+            } else {
+                base_ = p;
+            }
+            Load();
+        }
+        const char* const from = p > base_ ? p : base_;
+        return from < limit ? FindLineFeed(from, limit) : limit;
+    }
+
+  private:
+    static constexpr std::ptrdiff_t kBlock = 64;
+
+    void Load() {
+        whole_ = end_ - base_ >= kBlock;
+        if (whole_) {
+            mask_ = FeedsOf(base_);
+        }
+    }
+
+    // Bit i set when byte i of the 64 at `at` is a line feed.
+    static std::uint64_t FeedsOf(const char* at) {
+        std::uint64_t mask = 0;
+#if defined(__SSE2__)
+        const __m128i feed = _mm_set1_epi8('\n');
+        for (int i = 0; i < 4; ++i) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
+            const auto marks =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed)));
+            mask |= std::uint64_t{marks} << (16 * i);
+        }
+#else
+        for (int i = 0; i < kBlock; ++i) {
+            mask |= std::uint64_t{at[i] == '\n'} << i;
+        }
+#endif
+        return mask;
+    }
+
+    const char* base_;  // the first byte of the block `mask_` describes
+    const char* end_;
+    std::uint64_t mask_ = 0;
+    bool whole_ = false;  // whether a whole block lies at `base_`
+};
+
 }  // namespace tessel::scan

@@ -58,5 +58,32 @@ TEST(ByteScanTest, FindsTheFirstWantedByteAtEveryLengthAndPosition) {
     }
 }
 
+// Walks texts line by line, as a message header is read, against a plain search: feeds close
+// together, far apart and across block edges, with limits shorter and longer than a block.
+TEST(ByteScanTest, LineFeedFinderHandsOutEveryFeedInOrderWithinItsLimit) {
+    for (const std::size_t gap : {1, 2, 7, 15, 63, 64, 65, 130}) {
+        for (const std::size_t length : {0, 1, 63, 64, 65, 127, 128, 200}) {
+            for (const std::ptrdiff_t lineLimit : {1, 5, 64, 100, 1000}) {
+                std::string text(length, 'x');
+                for (std::size_t i = gap - 1; i < length; i += gap + (i % 3)) {
+                    text[i] = '\n';
+                }
+                const char* const end = text.data() + text.size();
+                scan::LineFeedFinder feeds(text.data(), end);
+                for (const char* p = text.data(); p < end;) {
+                    const char* const limit = end - p > lineLimit ? p + lineLimit : end;
+                    const char* expected = p;
+                    while (expected != limit && *expected != '\n') {
+                        ++expected;
+                    }
+                    ASSERT_EQ(feeds.Next(p, limit) - text.data(), expected - text.data())
+                        << "gap " << gap << ", length " << length << ", limit " << lineLimit;
+                    p = expected == limit ? limit : expected + 1;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tessel
