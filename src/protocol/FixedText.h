@@ -9,6 +9,14 @@
 
 namespace tessel {
 
+// memcpy, out of line. Inlined with a length the compiler knows to be bounded (as every field
+// here is), it becomes a string instruction whose start-up costs more than the short texts a
+// message's fields hold; the library's call does not.
+void CopyBytes(char* to, const char* from, std::size_t n);
+
+// std::string(text), out of line for the same reason: for a field's text going into a string.
+std::string StringOf(std::string_view text);
+
 // A zero-terminated byte text in a buffer of N bytes, as the wire format's fixed fields are.
 // It can never hold more than N - 1 bytes: every write cuts at the field's end, so no caller
 // can write past it, and the terminator is always in place.
@@ -72,7 +80,7 @@ class FixedText {
     // An empty view may carry a null pointer, which memcpy must never see.
     static void Copy(char* to, const char* from, std::size_t n) {
         if (n > 0) {
-            std::memcpy(to, from, n);
+            CopyBytes(to, from, n);
         }
     }
 

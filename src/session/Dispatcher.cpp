@@ -236,11 +236,10 @@ void Dispatcher::OnShowMesg(ProtocolMessage& message) {
     const std::string_view sender = WordAt(message.commandLine.view(), 1);
     if (message.contentType != ContentType::Binary) {
         const std::size_t length = message.ExpandLineFeeds();
-        services_.display.PostDisplayItem(DisplayItem{std::string(sender),
-                                                      std::string(message.body.bytes(length)),
-                                                      DisplayKind::Chat,
-                                                      0,
-                                                      {}});
+        DisplayItem item;
+        item.name = StringOf(sender);
+        item.text = StringOf(message.body.bytes(length));
+        services_.display.PostDisplayItem(std::move(item));
         return;
     }
     const std::string_view body =
