@@ -165,7 +165,8 @@ std::size_t ToShiftJisInPlace(char* buffer, std::size_t capacity) {
     if (capacity == 0) {
         return 0;
     }
-    const std::size_t length = ::strnlen(buffer, capacity - 1);
+    const std::size_t length =
+        static_cast<std::size_t>(scan::FindZero(buffer, buffer + capacity - 1) - buffer);
     auto* bytes = reinterpret_cast<unsigned char*>(buffer);
     ConvertToShiftJis(std::string_view(buffer, length), bytes);
     buffer[length] = '\0';

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/ByteScan.h"
+
 namespace tessel {
 
 // memcpy, out of line. Inlined with a length the compiler knows to be bounded (as every field
@@ -52,7 +54,10 @@ class FixedText {
     // as "cleared to zeros" and binary bodies may be read past their first zero.
     void clear() { bytes_.fill('\0'); }
 
-    std::size_t size() const { return ::strnlen(bytes_.data(), kMaxLength); }
+    std::size_t size() const {
+        return static_cast<std::size_t>(scan::FindZero(bytes_.data(), bytes_.data() + kMaxLength) -
+                                        bytes_.data());
+    }
     bool empty() const { return bytes_[0] == '\0'; }
     std::string_view view() const { return {bytes_.data(), size()}; }
     std::string str() const { return std::string(view()); }
