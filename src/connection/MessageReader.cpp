@@ -1,7 +1,6 @@
 #include "connection/MessageReader.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <limits>
 
@@ -79,16 +78,6 @@ std::optional<std::string_view> MessageReader::TakeLine(bool flush) {
 
 namespace {
 
-// Bytes that end a word as WordAt reads words: blanks, a line feed, a zero byte.
-constexpr auto kWordEnds = [] {
-    std::array<bool, 256> ends{};
-    ends[static_cast<unsigned char>(' ')] = true;
-    ends[static_cast<unsigned char>('\t')] = true;
-    ends[static_cast<unsigned char>('\n')] = true;
-    ends[0] = true;
-    return ends;
-}();
-
 // The value of a header line whose first word is `name`: the next word, read as WordAt reads
 // words, without its general walk, which costs more than the few bytes of a value.
 std::string_view HeaderValue(std::string_view line, std::string_view name) {
@@ -98,7 +87,7 @@ std::string_view HeaderValue(std::string_view line, std::string_view name) {
         ++p;
     }
     const char* const start = p;
-    while (p != end && !kWordEnds[static_cast<unsigned char>(*p)]) {
+    while (p != end && !EndsWord(*p)) {
         ++p;
     }
     return {start, static_cast<std::size_t>(p - start)};

@@ -35,7 +35,7 @@ std::string WithoutMarkers(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t length = ShiftJisCharLength(text, i);
-        if (length == 2 && text[i] == kMarkerLead && ColourMarkerOf(text[i + 1])) {
+        if (MarkerAt(text, i, length)) {
             out += "\x81\xAC";  // the geta mark
         } else {
             out.append(text, i, length);

@@ -71,6 +71,15 @@ constexpr std::optional<ColourMarker> ColourMarkerOf(char second) {
     }
 }
 
+// The marker that the character of `length` bytes at `pos` is, if it is one.
+constexpr std::optional<ColourMarker> MarkerAt(std::string_view text, std::size_t pos,
+                                               std::size_t length) {
+    if (length != 2 || text[pos] != kMarkerLead) {
+        return std::nullopt;
+    }
+    return ColourMarkerOf(text[pos + 1]);
+}
+
 // Text from a peer that travelled without conversion (a Shift-JIS body) could carry marker
 // pairs and paint itself in the program's own colours, posing as a system line. Each marker
 // pair found character by character becomes the geta mark, the customary stand-in for a

@@ -99,9 +99,10 @@ struct ByteKind {
 struct HighKind {
     static std::uint64_t Word(std::uint64_t word) { return word & kHighs; }
 #if defined(__SSE2__)
+    // The movemask of the bytes themselves is their high bits.
     static __m128i Block(__m128i v) {
         return v;
-    }  // the mask is the high bits
+    }
 #endif
 };
 

@@ -26,17 +26,18 @@ inline CommandCode WordCode(std::string_view line) {
     return CommandCodeOfWord(WordAt(line, 0));
 }
 
+// Whether `c` ends the word before it: a blank, a line feed or a zero byte.
+constexpr bool EndsWord(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\0';
+}
+
 // Whether word 0 of `line` is `word` (a word without blanks, line feeds or zero bytes): the
 // same answer as comparing WordAt(line, 0), without walking the rest of the line.
 constexpr bool StartsWithWord(std::string_view line, std::string_view word) {
     if (word.empty() || !line.starts_with(word)) {
         return false;
     }
-    if (line.size() == word.size()) {
-        return true;
-    }
-    const char next = line[word.size()];
-    return next == ' ' || next == '\t' || next == '\n' || next == '\0';
+    return line.size() == word.size() || EndsWord(line[word.size()]);
 }
 
 // `text` up to its first zero byte.

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,15 +56,6 @@ ColouredSplit SplitColouredRuns(std::string_view text, ColourMarker slotInForce)
 std::string LogLineOf(std::string_view text);
 
 namespace detail {
-
-// The marker starting at `pos`, if the character there is one.
-inline std::optional<ColourMarker> MarkerAt(std::string_view text, std::size_t pos,
-                                            std::size_t length) {
-    if (length != 2 || text[pos] != kMarkerLead) {
-        return std::nullopt;
-    }
-    return ColourMarkerOf(text[pos + 1]);
-}
 
 // Walks `text` character by character and hands each piece between markers, with the slot it
 // is painted in, to `paint`. Returns the slot in force afterwards. It is here, not behind a
