@@ -97,7 +97,8 @@ void Flood(int items) {
     DisplayQueue queue(frontEnd);
     DisplayDrain drain({queue, nullptr, nullptr, [] { return NotifySettings{}; },
                         [] { return std::string("taro"); }});
-    CTesselDispView view(*settings, drain);
+    CTesselDispView view(
+        *settings, [&drain](DisplaySink& sink, int limit) { return drain.Drain(sink, limit); });
     view.resize(800, 600);
     view.show();
     QObject::connect(&frontEnd, &GuiFrontEnd::displayTextPosted, &view,

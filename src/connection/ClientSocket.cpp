@@ -56,7 +56,16 @@ void CClientSocket::CloseSocket() {
         ++generation_;
     }
     fd_ = -1;
-    SetConnectionPhase(ConnectionPhase::Idle);
+    EnterPhase(ConnectionPhase::Idle);
+}
+
+// Every change of phase is told, so a front end follows it without looking at the flags.
+void CClientSocket::EnterPhase(ConnectionPhase phase) {
+    if (CurrentConnectionPhase() == phase) {
+        return;
+    }
+    SetConnectionPhase(phase);
+    frontEnd_.ConnectionPhaseChanged();
 }
 
 void CClientSocket::ReportConnectError(int code) {
@@ -107,7 +116,7 @@ void CClientSocket::ConnectToHost(const ConnectRequest& request) {
     host_ = request.host.str();
     port_ = request.port;
     Show(FillText(texts::kConnectingTo, {host_, std::to_string(port_)}));
-    SetConnectionPhase(ConnectionPhase::Connecting);
+    EnterPhase(ConnectionPhase::Connecting);
 
     int code = kWsaWouldBlock;
     addrinfo hints{};
@@ -151,7 +160,7 @@ void CClientSocket::ConnectToHost(const ConnectRequest& request) {
         frontEnd_.ConnectAttemptEnded();
         return;
     }
-    SetConnectionPhase(ConnectionPhase::Pending);
+    EnterPhase(ConnectionPhase::Pending);
     ReportConnectError(code);
     UpdateLocalName();
 }
@@ -165,7 +174,7 @@ void CClientSocket::OnConnect(int error) {
     }
     reader_.Reset();
     UpdateLocalName();
-    SetConnectionPhase(ConnectionPhase::Connected);
+    EnterPhase(ConnectionPhase::Connected);
     Show(std::string(texts::kConnected));
     frontEnd_.HostConnected();
     frontEnd_.ConnectAttemptEnded();

@@ -81,6 +81,7 @@ class CClientSocket : public LocalEndpoint {
   private:
     void RecreateSocket();
     void CloseSocket();
+    void EnterPhase(ConnectionPhase phase);
     void OnConnect(int error);
     void OnClose();
     void Closed();

@@ -42,7 +42,7 @@ struct QueuedMessage {
 class RequestMailbox {
   public:
     static constexpr std::size_t kBufferSize = kBodySize;
-    static constexpr std::size_t kMaxText = kBufferSize - 1;
+    static constexpr std::size_t kMaxText = kMaxCommandText;
 
     // `wake` is called after every post, from the posting thread.
     template <typename Wake>

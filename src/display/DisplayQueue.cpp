@@ -1,6 +1,7 @@
 #include "display/DisplayQueue.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "protocol/Charset.h"
 
@@ -80,7 +81,7 @@ void DisplayQueue::Enqueue(DisplayItem&& item) {
 }
 
 void DisplayQueue::NoteHighMarks() {
-    if (Waiting() >= kHighItems || bytes_ >= kHighBytes) {
+    if (Waiting() + mergedUserLists_ >= kHighItems || bytes_ >= kHighBytes) {
         full_ = true;
     }
 }
@@ -179,7 +180,7 @@ void DisplayQueue::Clear() {
 }
 
 void DisplayQueue::Emptied(std::unique_lock<std::mutex>& guard) {
-    if (!full_ || Waiting() >= kLowItems || bytes_ >= kLowBytes) {
+    if (!full_ || Waiting() + mergedUserLists_ >= kLowItems || bytes_ >= kLowBytes) {
         return;
     }
     full_ = false;
@@ -188,6 +189,27 @@ void DisplayQueue::Emptied(std::unique_lock<std::mutex>& guard) {
     if (roomListener_) {
         roomListener_();
     }
+}
+
+void DisplayQueue::PostUserListChange() {
+    {
+        std::lock_guard guard(lock_);
+        if (userListPending_) {
+            ++mergedUserLists_;
+            NoteHighMarks();
+            return;
+        }
+        userListPending_ = true;
+    }
+    frontEnd_.UserListRefresh();
+}
+
+bool DisplayQueue::TakeUserListChange() {
+    std::unique_lock guard(lock_);
+    const bool waiting = std::exchange(userListPending_, false);
+    mergedUserLists_ = 0;
+    Emptied(guard);
+    return waiting;
 }
 
 std::size_t DisplayQueue::size() const {

@@ -140,6 +140,15 @@ class DisplayQueue {
     // before an event the thread is about to raise. Nothing to do without a hold.
     void Release();
 
+    // The user table changed. The front end is told once; later changes merge into that one
+    // (the newest table is what it will read) until it takes the change. Each merged change
+    // counts toward the high mark like an item, so a server that floods user lists is held
+    // back by TCP as one that floods lines is, and nothing piles up in the front end's queue.
+    void PostUserListChange();
+    // Called by the front end before it reads the user table: true when a change was waiting.
+    // The next change tells the front end again.
+    bool TakeUserListChange();
+
     // True from passing a high mark until drained below both low marks.
     bool Full() const;
     // Called, on the draining thread, each time a full queue has been drained below its low
@@ -162,6 +171,8 @@ class DisplayQueue {
     std::size_t head_ = 0;
     std::size_t bytes_ = 0;
     bool full_ = false;
+    bool userListPending_ = false;
+    std::size_t mergedUserLists_ = 0;
     std::mutex listenerLock_;
     std::function<void()> roomListener_;
     // The thread holding its posts, and what it has gathered (touched by that thread only).

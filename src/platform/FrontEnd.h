@@ -1,6 +1,18 @@
 #pragma once
 
+#include <string>
+
 namespace tessel {
+
+// Where a file send stands: the name it goes under (Shift-JIS), the pieces handed to the
+// connection so far of all of them, and how it ended.
+struct FileSendProgress {
+    enum class State { Sending, Sent, Stopped };
+    std::string name;
+    int sent = 0;
+    int total = 0;
+    State state = State::Sending;
+};
 
 // The only way the core reaches a front end: one call per event that the window program
 // posted to its windows. Every call may come from any thread and must return at once; the
@@ -25,6 +37,11 @@ class FrontEnd {
     // A connect attempt has settled: connected (after HostConnected), failed, or abandoned by
     // a disconnect. Its lines are in the display queue by then.
     virtual void ConnectAttemptEnded() {}
+    // The connection's phase (idle, connecting, pending, connected) changed: commands that
+    // depend on it are enabled again from it.
+    virtual void ConnectionPhaseChanged() {}
+    // A file send moved on by a piece or ended.
+    virtual void FileSendChanged(const FileSendProgress& /*progress*/) {}
 };
 
 }  // namespace tessel

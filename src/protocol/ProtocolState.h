@@ -9,7 +9,9 @@
 namespace tessel {
 
 // Sizes of the program's fixed text fields.
-inline constexpr std::size_t kBodySize = 4352;      // bodies, lines, the mailbox, display items
+inline constexpr std::size_t kBodySize = 4352;  // bodies, lines, the mailbox, display items
+// The longest command text a front end may hand over (the mailbox keeps a terminating zero).
+inline constexpr std::size_t kMaxCommandText = kBodySize - 1;
 inline constexpr std::size_t kLineFieldSize = 256;  // command lines, words, request headers
 inline constexpr std::size_t kNameFieldSize = 64;   // IDs, handles, channels, notes
 

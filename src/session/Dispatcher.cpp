@@ -264,7 +264,7 @@ void Dispatcher::OnPutUser(const ProtocolMessage& message) {
     const UserTable::Rows after = ParseUserTable(message.body.view());
     services_.users.Replace(after);
     services_.display.Release();  // what came before the new list is seen before it
-    services_.frontEnd.UserListRefresh();
+    services_.display.PostUserListChange();
     const std::string notices = UserTableNotices(before, after, CurrentHandle(), CurrentChannel());
     if (!notices.empty()) {
         DisplayItem item;

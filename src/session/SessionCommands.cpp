@@ -18,8 +18,7 @@ void AcceptConnect(PendingConnection& pending, CConnectOnThread& connection, std
     }
 }
 
-void OnHostConnected(PendingConnection& pending, CConnectOnThread& connection,
-                     const Settings* settings) {
+void OnHostConnected(PendingConnection& pending, CConnectOnThread& connection, Settings* settings) {
     if (settings != nullptr) {
         settings->SetString(SettingKey::ipaddr, pending.ConnectHost);
         settings->SetInt(SettingKey::port, pending.ConnectPort);

@@ -29,7 +29,6 @@ void AcceptConnect(PendingConnection& pending, CConnectOnThread& connection, std
 // handle, enter the channel, run the deferred command, in this order, each through the
 // mailbox, and remember handle and channel in the settings. (A connect that fails never comes
 // here, so it leaves the stored host and port as they were.)
-void OnHostConnected(PendingConnection& pending, CConnectOnThread& connection,
-                     const Settings* settings);
+void OnHostConnected(PendingConnection& pending, CConnectOnThread& connection, Settings* settings);
 
 }  // namespace tessel

@@ -62,19 +62,38 @@ std::optional<std::string> Settings::StoredValue(SettingKey key) const {
     return memory_->stored[index];
 }
 
-bool Settings::Remember(SettingKey key, std::string value) const {
+void Settings::OnFirstWriteFailure(std::function<void()> listener) {
+    std::lock_guard guard(memory_->lock);
+    memory_->writeFailed = std::move(listener);
+}
+
+bool Settings::Remember(SettingKey key, std::string value) {
     const SettingRow& row = RowOf(key);
     if (!IsWritableProfileEntry(row.section, row.name, value)) {
         return false;
     }
     const auto index = static_cast<std::size_t>(key);
     {
+        // Kept as the file will give it back at the next start (blanks around it and one pair
+        // of outer quotes dropped), so this session sees what the next one will.
+        std::string line = "[";
+        line.append(row.section).append("]\n").append(row.name).append("=").append(value);
         std::lock_guard guard(memory_->lock);
-        memory_->stored[index] = value;
+        memory_->stored[index] = FindProfileValue(line, row.section, row.name).value_or(value);
     }
     const bool written = store_.WriteProfileString(row.section, row.name, value);
-    std::lock_guard guard(memory_->lock);
-    memory_->unsaved[index] = !written;
+    std::function<void()> tell;
+    {
+        std::lock_guard guard(memory_->lock);
+        memory_->unsaved[index] = !written;
+        if (!written && !memory_->writeFailureTold && memory_->writeFailed) {
+            memory_->writeFailureTold = true;
+            tell = memory_->writeFailed;
+        }
+    }
+    if (tell) {
+        tell();
+    }
     return written;
 }
 
@@ -85,7 +104,7 @@ std::int32_t Settings::GetInt(SettingKey key) const {
     return value ? ParseProfileInt(*value, row.intDefault) : row.intDefault;
 }
 
-bool Settings::SetInt(SettingKey key, std::int32_t value) const {
+bool Settings::SetInt(SettingKey key, std::int32_t value) {
     assert(RowOf(key).type != SettingType::kString);
     return Remember(key, std::to_string(value));
 }
@@ -96,7 +115,7 @@ std::string Settings::GetString(SettingKey key) const {
     return value ? std::move(*value) : DefaultString(key);
 }
 
-bool Settings::SetString(SettingKey key, std::string_view value) const {
+bool Settings::SetString(SettingKey key, std::string_view value) {
     assert(RowOf(key).type == SettingType::kString);
     return Remember(key, std::string(value));
 }

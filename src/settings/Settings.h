@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -301,13 +302,13 @@ class Settings {
 
     // For kInt and kColour keys.
     std::int32_t GetInt(SettingKey key) const;
-    bool SetInt(SettingKey key, std::int32_t value) const;
+    bool SetInt(SettingKey key, std::int32_t value);
     std::int32_t DefaultInt(SettingKey key) const { return RowOf(key).intDefault; }
 
     // For kString keys: Shift-JIS bytes. A value the file cannot hold (a line break, a zero
     // byte) is refused: false, and the old value stays.
     std::string GetString(SettingKey key) const;
-    bool SetString(SettingKey key, std::string_view value) const;
+    bool SetString(SettingKey key, std::string_view value);
     std::string DefaultString(SettingKey key) const;
 
     // What the user should be told about the file read at start (Shift-JIS, ending in a line
@@ -316,18 +317,23 @@ class Settings {
     const std::string& OpenNotice() const { return openNotice_; }
 
     const ProfileStore& Store() const { return store_; }
+    // Called once, on the thread that wrote, for the first write of the session that fails,
+    // so the user hears of it without a message per change. Shared by every copy.
+    void OnFirstWriteFailure(std::function<void()> listener);
 
   private:
     struct Memory {
         std::mutex lock;
         std::array<std::optional<std::string>, kSettingCount> stored;  // nullopt: not in file
         std::array<bool, kSettingCount> unsaved{};  // the last write of the key failed
+        std::function<void()> writeFailed;
+        bool writeFailureTold = false;
     };
 
     Settings(std::string profilePath, std::string startupDirectory);
 
     std::optional<std::string> StoredValue(SettingKey key) const;
-    bool Remember(SettingKey key, std::string value) const;
+    bool Remember(SettingKey key, std::string value);
 
     ProfileStore store_;
     std::string startupDirectory_;

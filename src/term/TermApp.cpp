@@ -18,19 +18,14 @@
 #include <string>
 #include <utility>
 
-#include "connection/ConnectionState.h"
-#include "frame/KeyMacros.h"
+#include "client/ClientCore.h"
 #include "platform/FileSystem.h"
-#include "platform/OwnFiles.h"
 #include "platform/WriteAll.h"
 #include "protocol/ByteScan.h"
 #include "protocol/Words.h"
-#include "session/ClientSession.h"
-#include "session/SessionCommands.h"
 #include "settings/Settings.h"
 #include "term/TermCodec.h"
 #include "term/TermFrontEnd.h"
-#include "views/ConversationLog.h"
 #include "views/DisplayDrain.h"
 
 #ifndef TESSEL_VERSION
@@ -347,42 +342,14 @@ int RunTerm(int argc, char** argv) {
     if (!settings->OpenNotice().empty()) {
         notice(settings->OpenNotice());
     }
-    OwnFiles ownFiles;
     TermFrontEnd frontEnd;
-    DisplayQueue queue(frontEnd);
     TerminalBell bell;
-    TerminalSink sink(codec, *settings);
-    ConversationLog log(
-        *settings, ConversationLog::Hooks{LocalTimeNow,
-                                          [] {
-                                              return LogNames{CurrentChannel(), CurrentHandle()};
-                                          },
-                                          {},
-                                          &ownFiles});
-
-    ClientSession::Options sessionOptions;
-    sessionOptions.settings = &*settings;
-    sessionOptions.sound = &bell;
-    sessionOptions.ownFiles = &ownFiles;
-    sessionOptions.refreshAutoLog = [&log] { log.RefreshAutoLog(); };
-    auto session = std::make_unique<ClientSession>(queue, frontEnd, std::move(sessionOptions));
-    CConnectOnThread& connection = session->connection();
-
-    KeyMacros macros(settings->StartupDirectory(),
-                     KeyMacros::Hooks{[] { return IsConnected(); },
-                                      [&connection](std::string_view text) {
-                                          connection.PostText(ThreadMessage::Command, text);
-                                      },
-                                      notice, &ownFiles});
-    macros.LoadDefaultKeyFile();
-
-    const NotifySettings notify = ReadNotifySettings(*settings);
-    DisplayDrain drain(
-        {queue, &log, &bell, [&notify] { return notify; }, [] { return CurrentHandle(); }});
-
-    PendingConnection pending;
-    AcceptConnect(pending, connection, options->host, options->port, options->handle,
-                  options->channel);
+    ClientCore::Options coreOptions;
+    coreOptions.sound = &bell;
+    coreOptions.notice = notice;
+    ClientCore core(*settings, frontEnd, std::move(coreOptions));
+    TerminalSink sink(codec, core.AppSettings());
+    core.Connect(options->host, options->port, options->handle, options->channel);
 
     // Lines are read once the connect attempt has settled, as a user types only after the
     // connect dialog: connected with handle and channel sent, or failed.
@@ -408,7 +375,7 @@ int RunTerm(int argc, char** argv) {
                    "\xE3\x82\x93 (the line has characters Shift-JIS cannot hold; not sent)\n";
             return true;
         }
-        if (!connection.PostText(ThreadMessage::Command, *line, kMailboxWait)) {
+        if (!core.SendTypedLine(*line, kMailboxWait)) {
             std::cerr << "tessel-term: the connection is busy; the rest of this input was not "
                          "sent\n";
             return false;
@@ -425,7 +392,7 @@ int RunTerm(int argc, char** argv) {
         // so echoes show while a long paste is still being sent.
         const bool lineWaiting = connectSettled && !typed.empty();
         int timeout = -1;
-        if (queue.size() > 0) {
+        if (core.WaitingItems() > 0) {
             timeout = 0;  // items left from the last batch are shown without waiting
         } else if (lineWaiting) {
             const auto wait =
@@ -443,17 +410,18 @@ int RunTerm(int argc, char** argv) {
         for (const TermEvent event : eventsWaiting ? frontEnd.TakeAll() : std::deque<TermEvent>{}) {
             switch (event) {
                 case TermEvent::HostConnected:
-                    pending.DeferredExec = macros.TakeDeferredExec();
-                    OnHostConnected(pending, connection, &*settings);
+                    core.HostConnected();
                     break;
                 case TermEvent::ConnectAttemptEnded:
                     connectSettled = true;
                     break;
                 case TermEvent::UserListRefresh:
-                    if (std::exchange(userTableWanted, false)) {
-                        drain.Drain(sink);  // what came before the table is shown first
+                    // Taken every time, so the next change is told again.
+                    if (const auto rows = core.TakeUserList();
+                        rows && std::exchange(userTableWanted, false)) {
+                        core.Drain(sink);  // what came before the table is shown first
                         sink.Flush();
-                        PrintUserTable(session->users().Snapshot(), codec);
+                        PrintUserTable(*rows, codec);
                     }
                     break;
                 case TermEvent::Quit:
@@ -463,7 +431,7 @@ int RunTerm(int argc, char** argv) {
                     break;  // display text is drained below
             }
         }
-        drain.Drain(sink, kDrainBatch);
+        core.Drain(sink, kDrainBatch);
         sink.Flush();
         if (lineWaiting && Clock::now() >= nextLineAt) {
             const std::string line = std::move(typed.front());
@@ -479,10 +447,10 @@ int RunTerm(int argc, char** argv) {
     }
 
     if (!quit) {
-        connection.PostDisconnect();
+        core.Disconnect();
     }
-    session.reset();  // the connection thread finishes its work and says goodbye
-    drain.Drain(sink);
+    core.Shutdown();  // the connection thread finishes its work and says goodbye
+    core.Drain(sink);
     sink.Flush();
     return 0;
 }

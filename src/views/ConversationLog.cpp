@@ -80,7 +80,7 @@ std::string LogWriteFailedNotice(std::string_view path) {
     return notice;
 }
 
-ConversationLog::ConversationLog(const Settings& settings, Hooks hooks)
+ConversationLog::ConversationLog(Settings& settings, Hooks hooks)
     : m_settings(settings), m_hooks(std::move(hooks)) {
     std::lock_guard guard(m_lock);
     m_autoLog = m_settings.GetInt(SettingKey::autolog) != 0;

@@ -90,7 +90,7 @@ class ConversationLog {
 
     // Reads autolog, logdir and autologname; with autolog on, opens the automatic log
     // (silently staying off when that fails).
-    ConversationLog(const Settings& settings, Hooks hooks);
+    ConversationLog(Settings& settings, Hooks hooks);
     ~ConversationLog();
     ConversationLog(const ConversationLog&) = delete;
     ConversationLog& operator=(const ConversationLog&) = delete;
@@ -133,7 +133,7 @@ class ConversationLog {
     bool RefreshAutoLogLocked();
     void NotifyTitle() const;
 
-    const Settings& m_settings;
+    Settings& m_settings;
     Hooks m_hooks;
 
     mutable std::mutex m_lock;

@@ -97,8 +97,30 @@ std::string LogLineOf(std::string_view text) {
     std::string line;
     line.reserve(text.size());
     detail::WalkRuns(text, ColourMarker::Normal,
-                     [&](ColourMarker, std::string_view piece) { line += piece; });
+                     [&](ColourMarker, std::string_view piece) { AppendLogText(line, piece); });
     return line;
+}
+
+// A log is read later with cat, less or grep in a terminal: a peer's ESC, BEL or CSI must not
+// replay itself there. Control bytes show as "^X", as the terminal front end prints them; tab,
+// line feed and the carriage return of a line end stay. No control byte is ever the second
+// byte of a Shift-JIS character, so this is safe byte by byte.
+void AppendLogText(std::string& out, std::string_view text) {
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const bool control = (b < 0x20 && b != '\t' && b != '\n' &&
+                              !(b == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) ||
+                             b == 0x7F;
+        if (!control) {
+            continue;
+        }
+        out.append(text, plain, i - plain);
+        out += '^';
+        out += static_cast<char>(b == 0x7F ? '?' : b + '@');
+        plain = i + 1;
+    }
+    out.append(text, plain, text.size() - plain);
 }
 
 std::vector<ColouredRun> ColourRunSplitter::Split(std::string_view text) {

@@ -124,7 +124,7 @@ TEST(SettingsKeys, ColoursAreTypedAsColours) {
 
 TEST(SettingsDefaults, MissingFileGivesEveryDefaultAndStaysMissing) {
     TempDir dir;
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     for (const ExpectedKey& expected : kExpectedKeys) {
         if (const auto* number = std::get_if<std::int32_t>(&expected.defaultValue)) {
             EXPECT_EQ(settings.GetInt(expected.key), *number) << expected.name;
@@ -139,7 +139,7 @@ TEST(SettingsDefaults, MissingFileGivesEveryDefaultAndStaysMissing) {
 
 TEST(SettingsDefaults, GeometryDefaultIsTheMarker) {
     TempDir dir;
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     EXPECT_EQ(settings.GetInt(SettingKey::x), kDefaultGeometry);
     EXPECT_EQ(settings.GetInt(SettingKey::cy), kDefaultGeometry);
     // A stored geometry, even a negative one on a monitor left of the primary, is used.
@@ -149,7 +149,7 @@ TEST(SettingsDefaults, GeometryDefaultIsTheMarker) {
 
 TEST(SettingsDefaults, EditorIsNeverCreatedAndComesBackWhenDeleted) {
     TempDir dir;
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     ASSERT_TRUE(settings.SetString(SettingKey::name, "me"));
     ASSERT_TRUE(settings.SetInt(SettingKey::port, 4000));
     EXPECT_EQ(settings.GetString(SettingKey::editor), "xdg-open");
@@ -163,7 +163,7 @@ TEST(SettingsDefaults, EditorIsNeverCreatedAndComesBackWhenDeleted) {
 
 TEST(SettingsRoundTrip, EveryKeyStoresANonDefaultValue) {
     TempDir dir;
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     // Distinct values for all keys, all written first, so a key stored under another's
     // name or section shows up as a wrong value when they are read back.
     auto intValue = [](std::size_t i) { return static_cast<std::int32_t>(1000 + i); };
@@ -197,21 +197,21 @@ TEST(SettingsRoundTrip, EveryKeyStoresANonDefaultValue) {
 
 TEST(SettingsRoundTrip, ColourIsStoredAsDecimalColorref) {
     TempDir dir;
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     ASSERT_TRUE(settings.SetInt(SettingKey::dispsyscolor, 0x80FFFF));
     EXPECT_EQ(ReadBytes(settings.ProfilePath()), "[WindowStyle]\r\ndispsyscolor=8454143\r\n");
 }
 
 TEST(SettingsRoundTrip, NotificationStringsKeepTheirPositions) {
     TempDir dir;
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     const SettingKey keys[] = {SettingKey::notifystring1, SettingKey::notifystring2,
                                SettingKey::notifystring3, SettingKey::notifystring4};
     const std::string texts[] = {"one", "two", "three", "four"};
     for (int i = 0; i < 4; ++i) {
         ASSERT_TRUE(settings.SetString(keys[i], texts[i]));
     }
-    const Settings reopened = OpenIn(dir);
+    Settings reopened = OpenIn(dir);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(reopened.GetString(keys[i]), texts[i]);
     }
@@ -225,7 +225,7 @@ TEST(SettingsRoundTrip, NonNumericIntegerReadsAsZero) {
 
 TEST(SettingsRoundTrip, FailedWriteKeepsTheOldValue) {
     TempDir dir;
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     ASSERT_TRUE(settings.SetString(SettingKey::name, "before"));
     EXPECT_FALSE(settings.SetString(SettingKey::name, "two\r\nlines"));
     EXPECT_EQ(settings.GetString(SettingKey::name), "before");
@@ -236,7 +236,7 @@ TEST(SettingsRoundTrip, FailedWriteKeepsTheOldValue) {
 TEST(SettingsMemory, KeysReadAtStartAreNotReadAgain) {
     TempDir dir;
     WriteBytes(dir.File("tessel.ini"), "[Options]\r\nisrecvfile=1\r\nsavefiledir=/home/u/in/\r\n");
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     // Another program (or a received file) rewrites the file while the client runs.
     WriteBytes(settings.ProfilePath(), "[Options]\r\nisrecvfile=0\r\nsavefiledir=/etc/\r\n");
     EXPECT_EQ(settings.GetInt(SettingKey::isrecvfile), 1);
@@ -245,8 +245,8 @@ TEST(SettingsMemory, KeysReadAtStartAreNotReadAgain) {
 
 TEST(SettingsMemory, AChangeUpdatesMemoryAndFileAndEveryCopy) {
     TempDir dir;
-    const Settings settings = OpenIn(dir);
-    const Settings copy = settings;
+    Settings settings = OpenIn(dir);
+    Settings copy = settings;
     ASSERT_TRUE(settings.SetString(SettingKey::savefiledir, "/home/u/in/"));
     EXPECT_EQ(copy.GetString(SettingKey::savefiledir), "/home/u/in/");
     EXPECT_EQ(ReadBytes(settings.ProfilePath()), "[Options]\r\nsavefiledir=/home/u/in/\r\n");
@@ -256,7 +256,7 @@ TEST(SettingsMemory, AFailedWriteKeepsTheNewValueForTheSession) {
     TempDir dir;
     WriteBytes(dir.File("tessel.ini"), "[Options]\r\nisrecvwave=0\r\n[Settings]\r\nname=old\r\n");
     ASSERT_EQ(::chmod(dir.File("tessel.ini").c_str(), 0444), 0);
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     EXPECT_FALSE(settings.SetInt(SettingKey::isrecvwave, 1));
     EXPECT_EQ(settings.GetInt(SettingKey::isrecvwave), 1);
     // Also for a key a dialog reads afresh: the file still holds the old value.
@@ -267,7 +267,7 @@ TEST(SettingsMemory, AFailedWriteKeepsTheNewValueForTheSession) {
 
 TEST(SettingsMemory, KeysReadOnOpenSeeTheFileAsItIsNow) {
     TempDir dir;
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     WriteBytes(settings.ProfilePath(), "[Settings]\r\nport=4000\r\nname=\x91\xbe\x98\x59\r\n");
     EXPECT_EQ(settings.GetInt(SettingKey::port), 4000);
     EXPECT_EQ(settings.GetString(SettingKey::name), "\x91\xbe\x98\x59");
@@ -278,7 +278,7 @@ TEST(SettingsMemory, AProfileTooLargeToReadIsReportedAndNeverRewritten) {
     std::string huge = "[Options]\r\nisrecvfile=1\r\n";
     huge.resize(kMaxProfileSize + 1, ';');
     WriteBytes(dir.File("tessel.ini"), huge);
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     EXPECT_EQ(settings.GetInt(SettingKey::isrecvfile), 0);
     EXPECT_NE(settings.OpenNotice().find(settings.ProfilePath()), std::string::npos);
     EXPECT_NE(settings.OpenNotice().find(std::to_string(kMaxProfileSize)), std::string::npos);
@@ -293,7 +293,7 @@ TEST(SettingsMemory, AProfileTooLargeToReadIsReportedAndNeverRewritten) {
 
 TEST(SettingsLocation, PathsDeriveFromTheWorkingDirectory) {
     TempDir dir;
-    const Settings settings = OpenIn(dir);
+    Settings settings = OpenIn(dir);
     EXPECT_EQ(settings.ProfilePath(), dir.path() + "/tessel.ini");
     EXPECT_EQ(settings.StartupDirectory(), dir.path() + "/");
     EXPECT_EQ(settings.WaveDirectory(), dir.path() + "/wav/");

@@ -135,7 +135,7 @@ class ConversationLogTest : public ::testing::Test {
     }
 
     // The automatic log goes to auto/ unless a test says otherwise.
-    void UseAutoLogDirectory() const { settings_.SetString(SettingKey::logdir, AutoDir()); }
+    void UseAutoLogDirectory() { settings_.SetString(SettingKey::logdir, AutoDir()); }
     std::string AutoDir() const { return dir_.File("auto") + "/"; }
     std::string AutoFile() const { return AutoDir() + "tsl260305.log"; }
 

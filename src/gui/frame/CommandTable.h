@@ -126,9 +126,14 @@ constexpr std::optional<bool> IsChecked(CheckRule rule, const CommandState& s) {
     return std::nullopt;
 }
 
+class CMainFrame;
+// What a command does: a member of the frame that takes no arguments.
+using CommandHandler = void (CMainFrame::*)();
+
 // One command: its menu caption (UTF-8, with its mnemonic and, for the edit commands, the
-// key text after a tab), the status-line prompt and tool-tip, its rules and its tool bar
-// icon. Commands reached only by keys have no caption.
+// key text after a tab), the status-line prompt and tool-tip, its rules, its tool bar icon and
+// its handler. Commands reached only by keys have no caption. The rows themselves are in
+// CommandRows.h, where the frame's handlers can be named.
 struct CommandRow {
     CommandId id;
     std::string_view caption;
@@ -137,62 +142,8 @@ struct CommandRow {
     EnableRule enable = EnableRule::Always;
     CheckRule check = CheckRule::None;
     std::string_view icon = {};  // resource name under :/tessel/toolbar/
+    CommandHandler handler = nullptr;
 };
-
-inline constexpr auto kCommandTable = std::to_array<CommandRow>({
-    {CommandId::Connect, "ホストへ接続(&C)", "ホストに接続", "ホストに接続", EnableRule::Offline,
-     CheckRule::None, "connect"},
-    {CommandId::Handle, "名前の登録(&O)", "名前の登録", "名前の登録", EnableRule::Online,
-     CheckRule::None, "handle"},
-    {CommandId::Join, "チャネルに入る(&J)", "チャネルに入る", "チャネルに入る", EnableRule::Online,
-     CheckRule::None, "join"},
-    {CommandId::Disconnect, "切断(&X)", "切断", "切断", EnableRule::Linked, CheckRule::None,
-     "disconnect"},
-    {CommandId::AutoLog, "自動ログ(&A)", "", "", EnableRule::Always, CheckRule::AutoLog},
-    {CommandId::StopLog, "ログの停止(&S)", "", "", EnableRule::LogOpen},
-    {CommandId::StartLog, "ログを取る...(&L)", "", ""},
-    {CommandId::Roll, "ロール(&R)", "ダイスロール", "ダイスを振る", EnableRule::Online,
-     CheckRule::None, "roll"},
-    {CommandId::Mode, "モード変更(&M)", "モード変更", "モードの変更", EnableRule::Online,
-     CheckRule::None, "mode"},
-    {CommandId::PrivateMessage, "プライベートメッセージ(&P)", "プライベートメッセージ",
-     "メッセージを送る", EnableRule::Online, CheckRule::None, "message"},
-    {CommandId::UserList, "ユーザー一覧(&U)", "", "", EnableRule::Online},
-    {CommandId::ChannelList, "チャネル一覧(&C)", "", "", EnableRule::Online},
-    {CommandId::FileReceive, "ファイル受信指定...(&R)", "", "", EnableRule::Always,
-     CheckRule::FileReceive},
-    {CommandId::FileSend, "ファイル送信...(&S)", "", "", EnableRule::Online},
-    {CommandId::Fonts, "フォント...(&F)", "", ""},
-    {CommandId::SoundReceive, "サウンド再生指定(&X)", "", "", EnableRule::Always,
-     CheckRule::SoundReceive},
-    {CommandId::SoundSend, "サウンド再生...(&W)", "", "", EnableRule::Online},
-    {CommandId::Colours, "色の設定...(&C)", "", ""},
-    {CommandId::FocusToggle, "", "", ""},
-    {CommandId::MemoLoad, "メモの読み込み(&O)", "", ""},
-    {CommandId::MemoSave, "メモの保存(&R)", "", ""},
-    {CommandId::KeyConfig, "キーコンフィグ(&K)", "", ""},
-    {CommandId::ClientSettings, "クライアント設定(&O)", "", ""},
-    {CommandId::HelpContents, "目次(&C)", "", ""},
-    {CommandId::HelpKeyword, "キーワード(&I)...", "", ""},
-    {CommandId::NotifySettings, "通知設定...(&N)", "", ""},
-    {CommandId::AutoLogSettings, "自動ログ設定(&L)", "", ""},
-    // The framework's own commands, with its standard prompts.
-    {CommandId::EditCopy, "ｺﾋﾟｰ(&C)\tCtrl+C", "選択範囲をコピーしてクリップボードに保存します",
-     "コピー", EnableRule::Always, CheckRule::None, "copy"},
-    {CommandId::EditCut, "切り取り(&T)\tCtrl+X", "選択範囲を切り取ってクリップボードに移動します",
-     "切り取り", EnableRule::Always, CheckRule::None, "cut"},
-    {CommandId::EditPaste, "貼り付け(&P)\tCtrl+V", "クリップボードの内容を挿入します", "貼り付け",
-     EnableRule::Always, CheckRule::None, "paste"},
-    {CommandId::EditUndo, "元に戻す(&U)\tCtrl+Z", "直前に行った動作を元に戻します", "元に戻す"},
-    {CommandId::AppAbout, "ﾊﾞｰｼﾞｮﾝ情報(tessel) (&A)...",
-     "プログラム情報、バージョン、著作権を表示します", "バージョン情報", EnableRule::Always,
-     CheckRule::None, "about"},
-    {CommandId::AppExit, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)", "アプリケーションを終了します", "終了"},
-    {CommandId::ViewToolBar, "ﾂｰﾙ ﾊﾞｰ(&T)", "ツール バーの表示/非表示", "ツール バーの表示切り替え",
-     EnableRule::Always, CheckRule::ToolBarVisible},
-    {CommandId::ViewStatusBar, "ｽﾃｰﾀｽ ﾊﾞｰ(&S)", "ステータス バーの表示/非表示",
-     "ステータス バーの表示切り替え", EnableRule::Always, CheckRule::StatusBarVisible},
-});
 
 // The ranges of key-only commands share one rule each.
 constexpr bool InRange(int id, CommandId first, CommandId last) {
@@ -208,24 +159,6 @@ constexpr bool IsQuickRoll(int id) {
 constexpr bool IsMacroCommand(int id) {
     return InRange(id, CommandId::CtrlShiftMacroFirst, CommandId::CtrlShiftMacroLast) ||
            InRange(id, CommandId::FunctionMacroFirst, CommandId::FunctionMacroLast);
-}
-
-// The table row of a command that has one; quick rolls and macros have none.
-constexpr const CommandRow* FindCommand(int id) {
-    for (const CommandRow& row : kCommandTable) {
-        if (static_cast<int>(row.id) == id) {
-            return &row;
-        }
-    }
-    return nullptr;
-}
-
-constexpr EnableRule EnableRuleOf(int id) {
-    if (IsQuickRoll(id) || IsMacroCommand(id)) {
-        return EnableRule::Online;
-    }
-    const CommandRow* row = FindCommand(id);
-    return row ? row->enable : EnableRule::Always;
 }
 
 // The roll a quick-roll command asks for, rule 0 always.

@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "gui/frame/CommandRows.h"
 #include "gui/frame/MainFrame.h"
 
 namespace tessel::gui {

@@ -95,11 +95,11 @@ void CMainFrame::OnKeyConfig() {
             }
         },
         this);
-    dialog.m_path = FromCorePath(macros_->KeyConfigPath());
+    dialog.m_path = FromCorePath(core_->Macros().KeyConfigPath());
     if (Dialog(dialog) == QDialog::Rejected) {
         return;
     }
-    if (!macros_->LoadChosenKeyFile(ToCorePathOrEmpty(dialog.m_path))) {
+    if (!core_->LoadKeyFile(ToCorePathOrEmpty(dialog.m_path))) {
         ShowStatus(QString::fromUtf8("キー定義ファイル %1 を読めません").arg(dialog.m_path));
     }
 }
@@ -112,6 +112,7 @@ void CMainFrame::OnClientSettings() {
     }
     if (dialog.m_scope >= 0) {
         settings_.SetInt(SettingKey::userview, dialog.m_scope);
+        userList_->Refresh();
     }
 }
 
@@ -128,17 +129,11 @@ void CMainFrame::OnAbout() {
     Dialog(dialog);
 }
 
-void CMainFrame::OnEdit(CommandId id) {
+void CMainFrame::OnEdit(const char* slot) {
     // The edit commands act on whichever pane has the focus, through its own slots.
-    QWidget* focus = QApplication::focusWidget();
-    if (!focus) {
-        return;
+    if (QWidget* focus = QApplication::focusWidget()) {
+        QMetaObject::invokeMethod(focus, slot);
     }
-    const char* slot = id == CommandId::EditCopy    ? "copy"
-                       : id == CommandId::EditCut   ? "cut"
-                       : id == CommandId::EditPaste ? "paste"
-                                                    : "undo";
-    QMetaObject::invokeMethod(focus, slot);
 }
 
 }  // namespace tessel::gui

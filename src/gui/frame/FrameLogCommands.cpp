@@ -10,28 +10,28 @@
 namespace tessel::gui {
 
 void CMainFrame::RefreshAutoLog() {
-    log_->RefreshAutoLog();
+    core_->Log().RefreshAutoLog();
     UpdateTitle();
     UpdateCommandState();
 }
 
 void CMainFrame::OnAutoLog() {
-    log_->ToggleAutoLog();
+    core_->Log().ToggleAutoLog();
     UpdateTitle();
 }
 
 void CMainFrame::OnStopLog() {
-    log_->StopLog();
+    core_->Log().StopLog();
     UpdateTitle();
 }
 
 void CMainFrame::OnStartLog() {
-    const QString proposed = FromCorePath(log_->ProposeManualLogPath());
+    const QString proposed = FromCorePath(core_->Log().ProposeManualLogPath());
     const QString chosen = hooks_.chooseLogFile(proposed);
     if (chosen.isEmpty()) {
         return;  // the proposal stays the log path; nothing else changes
     }
-    if (!log_->StartManualLog(ToCorePathOrEmpty(chosen))) {
+    if (!core_->Log().StartManualLog(ToCorePathOrEmpty(chosen))) {
         ShowStatus(QString::fromUtf8("ログファイル %1 を開けません").arg(chosen));
     }
     UpdateTitle();
@@ -39,13 +39,13 @@ void CMainFrame::OnStartLog() {
 
 void CMainFrame::OnAutoLogSettings() {
     CAutoLogSettingsDialog dialog(this);
-    dialog.m_logDir = FromCorePath(log_->LogDir());
-    dialog.m_autoLogName = FromCorePath(log_->AutoLogName());
+    dialog.m_logDir = FromCorePath(core_->Log().LogDir());
+    dialog.m_autoLogName = FromCorePath(core_->Log().AutoLogName());
     if (Dialog(dialog) == QDialog::Rejected) {
         return;
     }
-    log_->ApplyAutoLogSettings(ToCorePathOrEmpty(dialog.m_logDir),
-                               ToCorePathOrEmpty(dialog.m_autoLogName));
+    core_->Log().ApplyAutoLogSettings(ToCorePathOrEmpty(dialog.m_logDir),
+                                      ToCorePathOrEmpty(dialog.m_autoLogName));
     UpdateTitle();
 }
 

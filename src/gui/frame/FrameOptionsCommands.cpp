@@ -1,21 +1,11 @@
 // The options menu: receive directory, file send, the sound switch, sound send and the
 // notification settings.
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QPointer>
-
-#include <atomic>
-#include <thread>
-
-#include "connection/ConnectionState.h"
 #include "gui/dialogs/FileReceiveDialog.h"
 #include "gui/dialogs/FileSendDialog.h"
 #include "gui/dialogs/NotifySettingsDialog.h"
 #include "gui/dialogs/SoundSendDialog.h"
 #include "gui/frame/MainFrame.h"
 #include "gui/platform/TextCodec.h"
-#include "session/FileExchange.h"
 
 namespace tessel::gui {
 
@@ -40,7 +30,7 @@ void CMainFrame::OnSoundReceive() {
 }
 
 void CMainFrame::OnFileSend() {
-    if (fileSendBusy_) {
+    if (core_->FileSendBusy()) {
         ShowStatus(QString::fromUtf8("ファイルを送信中です"));
         return;
     }
@@ -56,80 +46,47 @@ void CMainFrame::OnFileSend() {
     if (!destination) {
         return;
     }
-    const QFileInfo info(dialog.m_path);
-    if (!info.isFile() || !info.isReadable()) {
-        ShowStatus(QString::fromUtf8("ファイル %1 を読めません").arg(dialog.m_path));
-        return;
-    }
-    if (info.size() > static_cast<qint64>(kMaxSendFileSize)) {
-        ShowStatus(QString::fromUtf8("ファイル %1 は %2 バイトを超えるため送信しません")
-                       .arg(dialog.m_path)
-                       .arg(kMaxSendFileSize));
-        return;
-    }
-    const std::string path = ToCorePathOrEmpty(dialog.m_path);
-    settings_.SetString(SettingKey::prevsendfile, path);
-
-    // The pieces go out 100 ms apart; a worker paces them so the window stays live. The name
-    // travels in code page 932 like every other text.
-    const std::optional<std::string> name = ToShiftJis(info.fileName());
-    if (!name) {
+    // The core keeps paths in code page 932 and reads through the file's own (UTF-8) name;
+    // a path it could not name again is refused rather than sent as something else.
+    const std::optional<std::string> path = ToCorePath(dialog.m_path);
+    if (!path) {
         ShowStatus(QString::fromUtf8("ファイル名に Shift-JIS で表せない文字があります"));
         return;
     }
-    fileSendBusy_ = true;
-    const int pieces = static_cast<int>(info.size() / kFilePieceSize) + 1;
-    ShowStatus(QString::fromUtf8("ファイル %1 を送信中 (0/%2)").arg(info.fileName()).arg(pieces));
-    QPointer<CMainFrame> self(this);
-    CConnectOnThread* connection = &Connection();
-    const QString shownName = info.fileName();
-    fileSender_ = std::jthread([self, connection, destination = *destination, name = *name, path,
-                                pieces, shownName](std::stop_token stop) {
-        std::string data;
-        if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-            char buffer[4096];
-            std::size_t n = 0;
-            while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
-                   data.size() <= kMaxSendFileSize) {
-                data.append(buffer, n);
-            }
-            std::fclose(file);
-        }
-        const std::vector<std::string> blocks = FileSendBlocks(destination, name, data);
-        int sent = 0;
-        for (const std::string& block : blocks) {
-            if (stop.stop_requested() || IsConnected() == 0) {
-                break;
-            }
-            connection->PostData(ThreadMessage::SendData, block);
-            ++sent;
-            QMetaObject::invokeMethod(
-                self,
-                [self, sent, pieces, shownName] {
-                    if (self) {
-                        self->ShowStatus(QString::fromUtf8("ファイル %1 を送信中 (%2/%3)")
-                                             .arg(shownName)
-                                             .arg(sent)
-                                             .arg(pieces));
-                    }
-                },
-                Qt::QueuedConnection);
-            std::this_thread::sleep_for(kPiecePause);
-        }
-        const bool complete = sent == static_cast<int>(blocks.size());
-        QMetaObject::invokeMethod(
-            self,
-            [self, complete, shownName] {
-                if (self) {
-                    self->fileSendBusy_ = false;
-                    self->ShowStatus(
-                        complete
-                            ? QString::fromUtf8("ファイル %1 を送信しました").arg(shownName)
-                            : QString::fromUtf8("ファイル %1 の送信を中断しました").arg(shownName));
-                }
-            },
-            Qt::QueuedConnection);
-    });
+    switch (core_->SendFile(*destination, *path)) {
+        case FileSender::Start::Started:
+            settings_.SetString(SettingKey::prevsendfile, *path);
+            break;
+        case FileSender::Start::Busy:
+            ShowStatus(QString::fromUtf8("ファイルを送信中です"));
+            break;
+        case FileSender::Start::TooLarge:
+            ShowStatus(QString::fromUtf8("ファイル %1 は %2 バイトを超えるため送信しません")
+                           .arg(dialog.m_path)
+                           .arg(kMaxSendFileSize));
+            break;
+        case FileSender::Start::CannotRead:
+            ShowStatus(QString::fromUtf8("ファイル %1 を読めません").arg(dialog.m_path));
+            break;
+    }
+}
+
+void CMainFrame::OnFileSendChanged(const FileSendProgress& progress) {
+    const QString name = FromShiftJis(progress.name);
+    switch (progress.state) {
+        case FileSendProgress::State::Sending:
+            ShowStatus(QString::fromUtf8("ファイル %1 を送信中 (%2/%3)")
+                           .arg(name)
+                           .arg(progress.sent)
+                           .arg(progress.total));
+            break;
+        case FileSendProgress::State::Sent:
+            ShowStatus(QString::fromUtf8("ファイル %1 を送信しました").arg(name));
+            break;
+        case FileSendProgress::State::Stopped:
+            ShowStatus(QString::fromUtf8("ファイル %1 の送信を中断しました").arg(name));
+            break;
+    }
 }
 
 void CMainFrame::OnSoundSend() {
@@ -146,7 +103,7 @@ void CMainFrame::OnSoundSend() {
     const std::optional<std::string> destination = DialogText(dialog.m_destination);
     const std::optional<std::string> name = DialogText(soundName);
     if (destination && name) {
-        Connection().PostData(ThreadMessage::SendSound, SoundRequestBlock(*destination, *name));
+        core_->SendSound(*destination, *name);
     }
 }
 

@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "connection/ConnectionState.h"
 #include "gui/dialogs/ChannelDialog.h"
 #include "gui/dialogs/ConnectDialog.h"
 #include "gui/dialogs/ModeDialog.h"
@@ -16,20 +15,8 @@
 #include "gui/frame/MainFrame.h"
 #include "gui/panes/TesselInputView.h"
 #include "gui/platform/TextCodec.h"
-#include "session/OutgoingRequests.h"
-#include "session/SessionState.h"
 
 namespace tessel::gui {
-
-namespace {
-
-// "ROLL %d %d %d": the command text the roll dialog and the quick rolls post.
-std::string RollText(int count, int sides, int rule) {
-    return "ROLL " + std::to_string(count) + " " + std::to_string(sides) + " " +
-           std::to_string(rule);
-}
-
-}  // namespace
 
 std::optional<std::string> CMainFrame::DialogText(const QString& text) {
     std::optional<std::string> bytes = ToShiftJis(text);
@@ -42,7 +29,7 @@ std::optional<std::string> CMainFrame::DialogText(const QString& text) {
 
 QStringList CMainFrame::KnownHandles() const {
     QStringList handles;
-    for (const UserEntry& row : session_->users().Snapshot()) {
+    for (const UserEntry& row : core_->Users()) {
         if (row.handle.view().empty()) {
             break;
         }
@@ -70,15 +57,7 @@ void CMainFrame::OnConnect() {
         Warn(QString::fromUtf8("ホスト名が長すぎます（%1 バイトまで）。").arg(kLineFieldSize - 1));
         return;
     }
-    AcceptConnect(pending_, Connection(), *host, dialog.m_port, *handle, *channel);
-}
-
-void CMainFrame::OnHostConnected() {
-    if (!macros_->DeferredExec().empty()) {
-        pending_.DeferredExec = macros_->TakeDeferredExec();
-    }
-    tessel::OnHostConnected(pending_, Connection(), &settings_);
-    UpdateCommandState();
+    core_->Connect(*host, dialog.m_port, *handle, *channel);
 }
 
 void CMainFrame::OnHandle() {
@@ -88,8 +67,7 @@ void CMainFrame::OnHandle() {
         return;
     }
     if (const std::optional<std::string> handle = DialogText(dialog.m_handle)) {
-        Connection().PostText(ThreadMessage::Open, *handle);
-        settings_.SetString(SettingKey::name, *handle);
+        core_->RegisterHandle(*handle);
     }
 }
 
@@ -100,13 +78,12 @@ void CMainFrame::OnJoin() {
         return;
     }
     if (const std::optional<std::string> channel = DialogText(dialog.m_channel)) {
-        Connection().PostText(ThreadMessage::Join, *channel);
-        settings_.SetString(SettingKey::channel, *channel);
+        core_->JoinChannel(*channel);
     }
 }
 
 void CMainFrame::OnDisconnect() {
-    Connection().PostDisconnect();
+    core_->Disconnect();
 }
 
 void CMainFrame::OnPrivateMessage() {
@@ -133,12 +110,12 @@ void CMainFrame::OnRoll() {
     }
     rollCount_ = dialog.m_count;
     rollSides_ = dialog.m_sides;
-    PostCommandText(RollText(dialog.m_count, dialog.m_sides, dialog.m_rule));
+    core_->Roll(dialog.m_count, dialog.m_sides, dialog.m_rule);
 }
 
 void CMainFrame::OnMode() {
     CModeDialog dialog(this);
-    dialog.m_mode = OpenDice() == 1 ? 0 : 1;
+    dialog.m_mode = ClientCore::OpenDiceOn() ? 0 : 1;
     if (Dialog(dialog) != QDialog::Accepted) {
         return;
     }
@@ -159,24 +136,27 @@ void CMainFrame::OnChannelList() {
 
 void CMainFrame::OnQuickRoll(int id) {
     if (const std::optional<QuickRoll> roll = QuickRollOf(id)) {
-        PostCommandText(RollText(roll->count, roll->sides, 0));
+        core_->Roll(roll->count, roll->sides, 0);
     }
 }
 
 void CMainFrame::OnMacro(int id) {
-    const std::optional<std::string_view> macro = macros_->MacroForCommand(id);
-    if (!macro || macro->empty()) {
-        return;
+    bool finishLine = false;
+    switch (core_->RunMacro(id, input_->CaretLineText(), finishLine)) {
+        case MacroRun::TooLong:
+            ShowStatus(QString::fromUtf8("マクロを展開した文が長すぎるため送信しません"));
+            break;
+        case MacroRun::Unusable:
+            ShowStatus(CTesselInputView::NotShiftJisMessage(input_->CaretLineString()));
+            break;
+        case MacroRun::Sent:
+            if (finishLine) {
+                input_->FinishLineWithoutSending();
+            }
+            break;
+        case MacroRun::Nothing:
+            break;
     }
-    const MacroExpansion expansion = ExpandMacroText(*macro, input_->CaretLineText());
-    if (!expansion.fits) {
-        ShowStatus(QString::fromUtf8("マクロを展開した文が長すぎるため送信しません"));
-        return;
-    }
-    if (expansion.hadPlaceholder) {
-        input_->FinishLineWithoutSending();
-    }
-    Connection().PostText(ThreadMessage::Command, expansion.text);
 }
 
 }  // namespace tessel::gui

@@ -16,9 +16,7 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include <filesystem>
-
-#include "connection/ConnectionState.h"
+#include "gui/frame/CommandRows.h"
 #include "gui/frame/FrameTitle.h"
 #include "gui/panes/MemoView.h"
 #include "gui/panes/TesselDispView.h"
@@ -27,7 +25,6 @@
 #include "gui/platform/DesktopNotifier.h"
 #include "gui/platform/FontSubstitution.h"
 #include "gui/platform/TextCodec.h"
-#include "views/Notification.h"
 
 // The tool bar's images live in this library; a static library has to ask for them.
 static void InitToolBarResources() {
@@ -37,10 +34,6 @@ static void InitToolBarResources() {
 namespace tessel::gui {
 
 namespace {
-
-// How often the connection flags are looked at: the connection thread changes them without
-// telling the window, and the commands must follow within a blink.
-constexpr int kStatePollMs = 50;
 
 CMainFrame::Hooks WithDefaults(CMainFrame::Hooks hooks, QWidget* owner) {
     if (!hooks.runDialog) {
@@ -71,24 +64,20 @@ CMainFrame::CMainFrame(const Settings& settings, QWidget* parent)
     : CMainFrame(settings, Hooks{}, parent) {}
 
 CMainFrame::CMainFrame(const Settings& settings, Hooks hooks, QWidget* parent)
-    : QMainWindow(parent),
-      settings_(settings),
-      hooks_(WithDefaults(std::move(hooks), this)),
-      queue_(frontEnd_) {
+    : QMainWindow(parent), settings_(settings), hooks_(WithDefaults(std::move(hooks), this)) {
     InitToolBarResources();
     setWindowTitle(FrameTitle(false, {}, {}));
 }
 
 CMainFrame::~CMainFrame() {
-    qApp->removeEventFilter(this);
-    if (fileSender_.joinable()) {
-        fileSender_.request_stop();
-        fileSender_.join();
-    }
+    settings_.OnFirstWriteFailure({});
     // The connection thread goes first (its socket says CLOSE on the way out); the panes,
-    // which hold references to the core, go before the core does.
-    session_.reset();
+    // which hold references to the core, go before the rest of it does.
+    if (core_) {
+        core_->Shutdown();
+    }
     delete takeCentralWidget();
+    core_.reset();
 }
 
 bool CMainFrame::Create() {
@@ -125,32 +114,15 @@ void CMainFrame::PreCreateWindow() {
     recvFile_ = settings_.GetInt(SettingKey::isrecvfile);
     recvWave_ = settings_.GetInt(SettingKey::isrecvwave);
 
-    ConversationLog::Hooks logHooks;
-    logHooks.currentNames = [] { return LogNames{CurrentChannel(), CurrentHandle()}; };
-    logHooks.titleChanged = [this] {
-        QMetaObject::invokeMethod(this, &CMainFrame::UpdateTitle, Qt::QueuedConnection);
-    };
-    log_ = std::make_unique<ConversationLog>(settings_, std::move(logHooks));
-
-    ClientSession::Options options;
-    options.settings = &settings_;
+    ClientCore::Options options;
     options.sound = &sound_;
-    options.refreshAutoLog = [this] { log_->RefreshAutoLog(); };
     options.silence = hooks_.silence;
-    session_ = std::make_unique<ClientSession>(queue_, frontEnd_, std::move(options));
-
-    CConnectOnThread& connection = session_->connection();
-    macros_ = std::make_unique<KeyMacros>(settings_.StartupDirectory(),
-                                          KeyMacros::Hooks{[] { return IsConnected() == 1; },
-                                                           [&connection](std::string_view text) {
-                                                               connection.PostText(
-                                                                   ThreadMessage::Command, text);
-                                                           }});
-    macros_->LoadDefaultKeyFile();
-
-    drain_ = std::make_unique<DisplayDrain>(DisplayDrain::Services{
-        queue_, log_.get(), &sound_, [this] { return ReadNotifySettings(settings_); },
-        [] { return CurrentHandle(); }, [this](const DisplayItem& item) { OnCalled(item); }});
+    options.piecePause = hooks_.piecePause;
+    options.called = [this](const DisplayItem& item) { OnCalled(item); };
+    core_ = std::make_unique<ClientCore>(settings_, frontEnd_, std::move(options));
+    settings_.OnFirstWriteFailure([this] {
+        QMetaObject::invokeMethod(this, &CMainFrame::OnSettingsWriteFailed, Qt::QueuedConnection);
+    });
 }
 
 void CMainFrame::OnCreate() {
@@ -158,7 +130,6 @@ void CMainFrame::OnCreate() {
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();
-    qApp->installEventFilter(this);
 }
 
 void CMainFrame::OnCreateClient() {
@@ -169,9 +140,17 @@ void CMainFrame::OnCreateClient() {
         splitter->setChildrenCollapsible(true);
         splitter->setOpaqueResize(true);
     }
-    input_ = new CTesselInputView(settings_, session_->connection(), leftSplitter_);
-    display_ = new CTesselDispView(settings_, *drain_, leftSplitter_);
-    userList_ = new CTesselUserView(settings_, session_->users(), rightSplitter_);
+    ClientCore& core = *core_;
+    input_ = new CTesselInputView(
+        settings_,
+        [&core](std::string_view line, std::chrono::milliseconds wait) {
+            return core.SendTypedLine(line, wait);
+        },
+        leftSplitter_);
+    display_ = new CTesselDispView(
+        settings_, [&core](DisplaySink& sink, int limit) { return core.Drain(sink, limit); },
+        leftSplitter_);
+    userList_ = new CTesselUserView(settings_, rightSplitter_);
     memo_ = new CMemoView(settings_, rightSplitter_);
     // Only the bars decide the proportions: the panes grow and shrink with the window.
     for (QSplitter* splitter : {mainSplitter_, leftSplitter_, rightSplitter_}) {
@@ -181,6 +160,10 @@ void CMainFrame::OnCreateClient() {
     }
     setCentralWidget(mainSplitter_);
     mainSplitter_->installEventFilter(this);
+    // The panes that take keys: the frame's accelerators are looked at before they are.
+    for (QWidget* pane : std::initializer_list<QWidget*>{input_, display_, userList_, memo_}) {
+        pane->installEventFilter(this);
+    }
 
     display_->SetKeyTarget(input_);
     connect(input_, &CTesselInputView::statusMessage, this, &CMainFrame::ShowStatus);
@@ -205,18 +188,27 @@ void CMainFrame::OnCreateClient() {
 void CMainFrame::ConnectCore() {
     connect(&frontEnd_, &GuiFrontEnd::displayTextPosted, display_,
             &CTesselDispView::DrainDisplayQueue);
-    connect(&frontEnd_, &GuiFrontEnd::hostConnected, this, &CMainFrame::OnHostConnected);
-    connect(&frontEnd_, &GuiFrontEnd::userListRefresh, userList_, &CTesselUserView::Refresh);
+    connect(&frontEnd_, &GuiFrontEnd::hostConnected, this, [this] {
+        core_->HostConnected();
+        UpdateCommandState();
+    });
+    connect(&frontEnd_, &GuiFrontEnd::userListRefresh, this, &CMainFrame::OnUserListChanged);
     connect(&frontEnd_, &GuiFrontEnd::userListClear, userList_, &CTesselUserView::Clear);
     connect(&frontEnd_, &GuiFrontEnd::titleRefresh, this, [this] {
         UpdateTitle();
         UpdateCommandState();
     });
+    connect(&frontEnd_, &GuiFrontEnd::connectionPhaseChanged, this,
+            &CMainFrame::UpdateCommandState);
+    connect(&frontEnd_, &GuiFrontEnd::fileSendChanged, this, &CMainFrame::OnFileSendChanged);
     connect(&frontEnd_, &GuiFrontEnd::quitRequested, this, &QWidget::close);
+}
 
-    stateTimer_ = new QTimer(this);
-    connect(stateTimer_, &QTimer::timeout, this, &CMainFrame::UpdateCommandState);
-    stateTimer_->start(kStatePollMs);
+void CMainFrame::OnUserListChanged() {
+    // Changes merged while this one waited are all in the table taken now.
+    if (std::optional<UserTable::Rows> rows = core_->TakeUserList()) {
+        userList_->ShowTable(std::move(*rows), ClientCore::Channel());
+    }
 }
 
 void CMainFrame::ApplyProportions() {
@@ -247,7 +239,7 @@ void CMainFrame::OnSplitterMoved(QSplitter* splitter) {
     }
 }
 
-void CMainFrame::SaveWindowPlacement() const {
+void CMainFrame::SaveWindowPlacement() {
     const QRect frame = frameGeometry();
     settings_.SetInt(SettingKey::x, frame.x());
     settings_.SetInt(SettingKey::y, frame.y());
@@ -277,31 +269,40 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (watched == mainSplitter_ && event->type() == QEvent::Resize) {
         // The frame's client area changed size: lay the panes out again from the proportions
-        // (a minimised window keeps its layout).
+        // (a minimised window keeps its layout). The splitter hands out its new size only
+        // after this event, so the layout waits for it.
         QTimer::singleShot(0, this, &CMainFrame::ApplyProportions);
-        ApplyProportions();
         return false;
     }
-    if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this) {
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
         // The text panes claim keys such as Ctrl+A (select all) and Ctrl+Shift+Z (redo) for
-        // themselves; the frame's accelerators come first, as they did in the window program.
-        // Copy, cut, paste and undo stay with the focused pane.
-        auto* key = static_cast<QKeyEvent*>(event);
-        const QKeyCombination combination = key->keyCombination();
-        for (const Accelerator& accelerator : kAccelerators) {
-            if (accelerator.keys == combination) {
-                const auto id = static_cast<CommandId>(accelerator.command);
-                if (id == CommandId::EditCopy || id == CommandId::EditCut ||
-                    id == CommandId::EditPaste || id == CommandId::EditUndo) {
-                    break;
-                }
+        // themselves; the frame's accelerators come first, as they did in the window program,
+        // and a disabled one swallows its key instead of handing it to the pane. Copy, cut,
+        // paste and undo stay with the focused pane.
+        const int command = AcceleratorCommand(static_cast<QKeyEvent*>(event)->keyCombination());
+        if (command != 0) {
+            if (event->type() == QEvent::ShortcutOverride) {
                 event->ignore();
                 return true;
             }
+            return true;  // only a disabled command's key gets this far
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+int CMainFrame::AcceleratorCommand(QKeyCombination keys) const {
+    for (const Accelerator& accelerator : kAccelerators) {
+        if (accelerator.keys == keys) {
+            const auto id = static_cast<CommandId>(accelerator.command);
+            if (id == CommandId::EditCopy || id == CommandId::EditCut ||
+                id == CommandId::EditPaste || id == CommandId::EditUndo) {
+                return 0;
+            }
+            return accelerator.command;
+        }
+    }
+    return 0;
 }
 
 int CMainFrame::Dialog(QDialog& dialog) {
@@ -339,11 +340,13 @@ void CMainFrame::ShowStatus(const QString& text) {
 
 CommandState CMainFrame::CurrentState() const {
     CommandState state;
-    state.isConnecting = IsConnecting();
-    state.connectPending = ConnectPending();
-    state.isConnected = IsConnected();
-    state.logging = log_ && log_->IsLogging();
-    state.autoLog = log_ && log_->AutoLog();
+    const ConnectionPhase phase = ClientCore::Phase();
+    state.isConnecting = phase == ConnectionPhase::Connecting;
+    state.connectPending =
+        phase == ConnectionPhase::Connecting || phase == ConnectionPhase::Pending;
+    state.isConnected = phase == ConnectionPhase::Connected;
+    state.logging = core_ && core_->Log().IsLogging();
+    state.autoLog = core_ && core_->Log().AutoLog();
     state.isRecvFile = recvFile_;
     state.isRecvWave = recvWave_;
     state.toolBarVisible = toolBar_ && !toolBar_->isHidden();
@@ -381,7 +384,8 @@ void CMainFrame::UpdateCommandState() {
 }
 
 void CMainFrame::UpdateTitle() {
-    const QString title = FrameTitle(log_ && log_->IsLogging(), CurrentHandle(), CurrentChannel());
+    const QString title =
+        FrameTitle(core_ && core_->Log().IsLogging(), ClientCore::Handle(), ClientCore::Channel());
     if (windowTitle() != title) {
         setWindowTitle(title);
     }
@@ -399,123 +403,38 @@ bool CMainFrame::RunCommand(int id) {
         OnQuickRoll(id);
     } else if (IsMacroCommand(id)) {
         OnMacro(id);
+    } else if (const CommandRow* row = FindCommand(id)) {
+        (this->*row->handler)();
     } else {
-        switch (static_cast<CommandId>(id)) {
-            case CommandId::Connect:
-                OnConnect();
-                break;
-            case CommandId::Handle:
-                OnHandle();
-                break;
-            case CommandId::Join:
-                OnJoin();
-                break;
-            case CommandId::Disconnect:
-                OnDisconnect();
-                break;
-            case CommandId::AutoLog:
-                OnAutoLog();
-                break;
-            case CommandId::StopLog:
-                OnStopLog();
-                break;
-            case CommandId::StartLog:
-                OnStartLog();
-                break;
-            case CommandId::Roll:
-                OnRoll();
-                break;
-            case CommandId::Mode:
-                OnMode();
-                break;
-            case CommandId::PrivateMessage:
-                OnPrivateMessage();
-                break;
-            case CommandId::UserList:
-                OnUserList();
-                break;
-            case CommandId::ChannelList:
-                OnChannelList();
-                break;
-            case CommandId::FileReceive:
-                OnFileReceive();
-                break;
-            case CommandId::FileSend:
-                OnFileSend();
-                break;
-            case CommandId::Fonts:
-                OnFonts();
-                break;
-            case CommandId::SoundReceive:
-                OnSoundReceive();
-                break;
-            case CommandId::SoundSend:
-                OnSoundSend();
-                break;
-            case CommandId::Colours:
-                OnColours();
-                break;
-            case CommandId::FocusToggle:
-                OnFocusToggle();
-                break;
-            case CommandId::MemoLoad:
-                OnMemoLoad();
-                break;
-            case CommandId::MemoSave:
-                OnMemoSave();
-                break;
-            case CommandId::KeyConfig:
-                OnKeyConfig();
-                break;
-            case CommandId::ClientSettings:
-                OnClientSettings();
-                break;
-            case CommandId::HelpContents:
-                OnHelp(false);
-                break;
-            case CommandId::HelpKeyword:
-                OnHelp(true);
-                break;
-            case CommandId::NotifySettings:
-                OnNotifySettings();
-                break;
-            case CommandId::AutoLogSettings:
-                OnAutoLogSettings();
-                break;
-            case CommandId::EditCopy:
-            case CommandId::EditCut:
-            case CommandId::EditPaste:
-            case CommandId::EditUndo:
-                OnEdit(static_cast<CommandId>(id));
-                break;
-            case CommandId::AppAbout:
-                OnAbout();
-                break;
-            case CommandId::AppExit:
-                close();
-                break;
-            case CommandId::ViewToolBar:
-                if (toolBar_) {
-                    toolBar_->setVisible(toolBar_->isHidden());
-                }
-                break;
-            case CommandId::ViewStatusBar:
-                statusBar()->setVisible(statusBar()->isHidden());
-                break;
-            default:
-                return false;
-        }
+        return false;
     }
     UpdateCommandState();
     return true;
 }
 
-void CMainFrame::PostCommandText(std::string_view text) {
-    if (text.size() > RequestMailbox::kMaxText) {
-        ShowStatus(QString::fromUtf8("コマンドが長すぎるため送信しません"));
-        return;
+void CMainFrame::OnExit() {
+    close();
+}
+
+void CMainFrame::OnViewToolBar() {
+    if (toolBar_) {
+        toolBar_->setVisible(toolBar_->isHidden());
     }
-    Connection().PostText(ThreadMessage::Command, text);
+}
+
+void CMainFrame::OnViewStatusBar() {
+    statusBar()->setVisible(statusBar()->isHidden());
+}
+
+void CMainFrame::OnSettingsWriteFailed() {
+    ShowStatus(QString::fromUtf8("設定を %1 に保存できません。変更はこの実行の間だけ有効です")
+                   .arg(FromCorePath(settings_.ProfilePath())));
+}
+
+void CMainFrame::PostCommandText(std::string_view text) {
+    if (!core_->PostCommand(text)) {
+        ShowStatus(QString::fromUtf8("コマンドが長すぎるため送信しません"));
+    }
 }
 
 }  // namespace tessel::gui

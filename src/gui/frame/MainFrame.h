@@ -9,26 +9,18 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
-#include "connection/MessageReader.h"
-#include "display/DisplayQueue.h"
-#include "frame/KeyMacros.h"
+#include "client/ClientCore.h"
 #include "gui/frame/CommandTable.h"
 #include "gui/frame/SplitterLayout.h"
 #include "gui/platform/GuiFrontEnd.h"
 #include "gui/platform/QtSoundPlayer.h"
-#include "session/ClientSession.h"
-#include "session/SessionCommands.h"
 #include "settings/Settings.h"
-#include "views/ConversationLog.h"
-#include "views/DisplayDrain.h"
 
 class QAction;
 class QDialog;
 class QLabel;
 class QSplitter;
-class QTimer;
 class QToolBar;
 
 namespace tessel::gui {
@@ -40,9 +32,8 @@ class CMemoView;
 class CHelpWindow;
 
 // The program's only top-level window: the four panes in nested splitters, the menus, tool
-// bar, status bar and accelerators, every command's handler, and the window thread's share
-// of the session (the connect dialog's values waiting for the connection, the key macros).
-// It owns the client core; the panes are its children.
+// bar, status bar and accelerators and every command's handler. It holds the client core and
+// turns the user's commands into its intents; the panes are its children.
 //
 // Handlers live in one file per area: FrameSessionCommands.cpp, FrameOptionsCommands.cpp,
 // FrameCustomiseCommands.cpp, FrameLogCommands.cpp, FrameMemoCommands.cpp.
@@ -59,7 +50,9 @@ class CMainFrame : public QMainWindow {
         // Shows a message about a command that could not be done.
         std::function<void(const QString& text)> warn;
         // How long the message reader waits for a silent server.
-        MessageReader::Clock::duration silence = MessageReader::kSilence;
+        std::chrono::steady_clock::duration silence = std::chrono::seconds(30);
+        // The pause between the pieces of a file send.
+        std::chrono::milliseconds piecePause = kPiecePause;
         // The start-up connect dialog; tests may build the frame without it.
         bool connectAtStart = true;
         // A desktop notification (summary, body) for a line that called the user.
@@ -105,12 +98,11 @@ class CMainFrame : public QMainWindow {
     QSplitter* LeftSplitter() const { return leftSplitter_; }
     QSplitter* RightSplitter() const { return rightSplitter_; }
 
-    ConversationLog& Log() { return *log_; }
-    CConnectOnThread& Connection() { return session_->connection(); }
-    KeyMacros& Macros() { return *macros_; }
-    const PendingConnection& Pending() const { return pending_; }
+    ClientCore& Core() { return *core_; }
+    ConversationLog& Log() { return core_->Log(); }
+    KeyMacros& Macros() { return core_->Macros(); }
+    const PendingConnection& Pending() const { return core_->Pending(); }
     GuiFrontEnd& FrontEnd() { return frontEnd_; }
-    DisplayQueue& Queue() { return queue_; }
     QtSoundPlayer& Sound() { return sound_; }
     const Settings& AppSettings() const { return settings_; }
     bool InputFocusLost() const { return inputFocusLost_; }
@@ -129,6 +121,8 @@ class CMainFrame : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    friend struct CommandRows;  // names the handlers below
+
     // Creation, in the window program's order.
     void PreCreateWindow();
     void OnCreate();
@@ -138,14 +132,21 @@ class CMainFrame : public QMainWindow {
     void BuildToolBar();
     void BuildStatusBar();
     void ConnectCore();
-    void SaveWindowPlacement() const;
+    void OnUserListChanged();
+    void OnFileSendChanged(const FileSendProgress& progress);
+    void SaveWindowPlacement();
     void OnSplitterMoved(QSplitter* splitter);
     int Dialog(QDialog& dialog);
+    // The command an accelerator runs from these keys; 0 for none and for the edit commands,
+    // which stay with the focused pane.
+    int AcceleratorCommand(QKeyCombination keys) const;
     void Warn(const QString& text);
     void ShowStatus(const QString& text);
     void OnCalled(const DisplayItem& item);
     // A command text through the mailbox, as if typed. Empty when it fits, else the reason.
     void PostCommandText(std::string_view text);
+    // A failed settings write, told once in the status bar.
+    void OnSettingsWriteFailed();
     // Code page 932 bytes of what a dialog returned; nothing (and a message) when a character
     // cannot be sent.
     std::optional<std::string> DialogText(const QString& text);
@@ -162,7 +163,6 @@ class CMainFrame : public QMainWindow {
     void OnChannelList();
     void OnQuickRoll(int id);
     void OnMacro(int id);
-    void OnHostConnected();
     // Options (FrameOptionsCommands.cpp).
     void OnFileReceive();
     void OnFileSend();
@@ -176,8 +176,17 @@ class CMainFrame : public QMainWindow {
     void OnClientSettings();
     void OnFocusToggle();
     void OnHelp(bool keyword);
+    void OnHelpContents() { OnHelp(false); }
+    void OnHelpKeyword() { OnHelp(true); }
     void OnAbout();
-    void OnEdit(CommandId id);
+    void OnEdit(const char* slot);
+    void OnEditCopy() { OnEdit("copy"); }
+    void OnEditCut() { OnEdit("cut"); }
+    void OnEditPaste() { OnEdit("paste"); }
+    void OnEditUndo() { OnEdit("undo"); }
+    void OnExit();
+    void OnViewToolBar();
+    void OnViewStatusBar();
     // Logging (FrameLogCommands.cpp).
     void OnAutoLog();
     void OnStopLog();
@@ -187,18 +196,13 @@ class CMainFrame : public QMainWindow {
     void OnMemoLoad();
     void OnMemoSave();
 
-    const Settings& settings_;
+    Settings settings_;  // shares its memory with the core's and the application's
     Hooks hooks_;
 
-    // The core, in the order it is built; torn down in reverse, the session first.
+    // What the core reaches the window through, then the core itself, which goes first.
     GuiFrontEnd frontEnd_;
-    DisplayQueue queue_;
     QtSoundPlayer sound_;
-    std::unique_ptr<ConversationLog> log_;
-    std::unique_ptr<ClientSession> session_;
-    std::unique_ptr<KeyMacros> macros_;
-    std::unique_ptr<DisplayDrain> drain_;
-    PendingConnection pending_;
+    std::unique_ptr<ClientCore> core_;
 
     // The last choices of the session dialogs, for this run only.
     QString lastTarget_ = QStringLiteral("*");
@@ -213,14 +217,9 @@ class CMainFrame : public QMainWindow {
     int recvWave_ = 0;
     std::optional<CommandState> lastState_;
 
-    // The file send in progress, pacing its pieces off the window thread.
-    bool fileSendBusy_ = false;
-    std::jthread fileSender_;
-
     std::map<int, QAction*> actions_;
     QPointer<QToolBar> toolBar_;
     QPointer<QLabel> idleLabel_;
-    QTimer* stateTimer_ = nullptr;
     QSplitter* mainSplitter_ = nullptr;
     QSplitter* leftSplitter_ = nullptr;
     QSplitter* rightSplitter_ = nullptr;

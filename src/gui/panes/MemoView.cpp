@@ -42,7 +42,7 @@ QString WithCrLf(const QString& text) {
 
 }  // namespace
 
-CMemoView::CMemoView(const Settings& settings, QWidget* parent)
+CMemoView::CMemoView(Settings& settings, QWidget* parent)
     : QPlainTextEdit(parent), settings_(settings), dialogs_(DefaultDialogs(this)) {
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

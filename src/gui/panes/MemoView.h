@@ -29,7 +29,7 @@ class CMemoView : public QPlainTextEdit {
     };
 
     // Colours, font and memofiledir are read from `settings` now.
-    CMemoView(const Settings& settings, QWidget* parent = nullptr);
+    CMemoView(Settings& settings, QWidget* parent = nullptr);
 
     void SetDialogs(Dialogs dialogs) { dialogs_ = std::move(dialogs); }
 
@@ -62,7 +62,7 @@ class CMemoView : public QPlainTextEdit {
     QString InitialPath() const;
     void StoreDirectory() const;
 
-    const Settings& settings_;
+    Settings& settings_;
     Dialogs dialogs_;
     QString memoDirectory_;
     QString memoFileName_ = QStringLiteral("*.*");

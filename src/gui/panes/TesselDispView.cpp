@@ -55,8 +55,8 @@ class CTesselDispView::Sink : public DisplaySink {
     CTesselDispView& view_;
 };
 
-CTesselDispView::CTesselDispView(const Settings& settings, DisplayDrain& drain, QWidget* parent)
-    : QTextEdit(parent), settings_(settings), drain_(drain) {
+CTesselDispView::CTesselDispView(const Settings& settings, Drainer drain, QWidget* parent)
+    : QTextEdit(parent), settings_(settings), drain_(std::move(drain)) {
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setAcceptRichText(false);
@@ -120,7 +120,7 @@ void CTesselDispView::DrainDisplayQueue() {
         // why the batch is bounded by a count rather than by watching the clock.
         QTextCursor batch(document());
         batch.beginEditBlock();
-        shown = drain_.Drain(sink, itemsPerTurn_);
+        shown = drain_(sink, itemsPerTurn_);
         batch.endEditBlock();
     }
     TrimOldLines();

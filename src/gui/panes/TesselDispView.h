@@ -6,6 +6,8 @@
 #include <QTextCharFormat>
 #include <QTextEdit>
 
+#include <functional>
+
 #include <array>
 #include <cstdint>
 
@@ -37,8 +39,11 @@ class CTesselDispView : public QTextEdit {
     static constexpr int kTrimAbove = 90;
     static constexpr int kKeepLines = 50;
 
-    // Colours and font are read from `settings` now; `drain` must outlive the pane.
-    CTesselDispView(const Settings& settings, DisplayDrain& drain, QWidget* parent = nullptr);
+    // Shows up to `limit` waiting items through `sink`; returns how many it showed.
+    using Drainer = std::function<int(DisplaySink& sink, int limit)>;
+
+    // Colours and font are read from `settings` now.
+    CTesselDispView(const Settings& settings, Drainer drain, QWidget* parent = nullptr);
 
     // Where keys typed into this pane go (the input pane).
     void SetKeyTarget(QWidget* target) { keyTarget_ = target; }
@@ -70,7 +75,7 @@ class CTesselDispView : public QTextEdit {
     void ScheduleNextTurn();
 
     const Settings& settings_;
-    DisplayDrain& drain_;
+    Drainer drain_;
     QPointer<QWidget> keyTarget_;
     DisplayColours colours_;
     std::array<QTextCharFormat, 4> runFormats_;

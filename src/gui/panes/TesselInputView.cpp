@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "gui/platform/TextCodec.h"
+#include "protocol/ProtocolState.h"
 #include "views/DisplayLine.h"
 
 namespace tessel::gui {
@@ -21,9 +22,8 @@ constexpr std::size_t kMacroLineBytes = 255;
 
 }  // namespace
 
-CTesselInputView::CTesselInputView(const Settings& settings, CConnectOnThread& connection,
-                                   QWidget* parent)
-    : QPlainTextEdit(parent), settings_(settings), connection_(connection) {
+CTesselInputView::CTesselInputView(const Settings& settings, LineSender send, QWidget* parent)
+    : QPlainTextEdit(parent), settings_(settings), send_(std::move(send)) {
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ApplySettings();
@@ -53,12 +53,21 @@ void CTesselInputView::ApplySettings() {
     SetInputFont(FontFromSettings(settings_, SettingKey::inputfontname, SettingKey::inputfontsize));
 }
 
-std::string CTesselInputView::CaretLineText() const {
-    const std::optional<std::string> bytes = TypedTextToShiftJis(textCursor().block().text());
+std::optional<std::string> CTesselInputView::CaretLineText() const {
+    const std::optional<std::string> bytes = TypedTextToShiftJis(CaretLineString());
     if (!bytes) {
-        return {};
+        return std::nullopt;
     }
     return std::string(CutAtCharacter(*bytes, kMacroLineBytes));
+}
+
+QString CTesselInputView::CaretLineString() const {
+    return textCursor().block().text();
+}
+
+QString CTesselInputView::NotShiftJisMessage(const QString& line) {
+    return QStringLiteral("「%1」はシフトJISで表せない文字のため、この行は送信しませんでした。")
+        .arg(FirstUntypable(line));
 }
 
 void CTesselInputView::FinishLineWithoutSending() {
@@ -89,18 +98,16 @@ void CTesselInputView::MarkCaretUnsent() {
 bool CTesselInputView::SendLine(const QString& line) {
     const std::optional<std::string> bytes = TypedTextToShiftJis(line);
     if (!bytes) {
-        emit statusMessage(
-            QStringLiteral("「%1」はシフトJISで表せない文字のため、この行は送信しませんでした。")
-                .arg(FirstUntypable(line)));
+        emit statusMessage(NotShiftJisMessage(line));
         return true;
     }
     std::string_view text = *bytes;
-    if (text.size() > RequestMailbox::kMaxText) {
-        text = CutAtCharacter(text, RequestMailbox::kMaxText);
+    if (text.size() > kMaxCommandText) {
+        text = CutAtCharacter(text, kMaxCommandText);
         emit statusMessage(QStringLiteral("行が長すぎるため、先頭の%1バイトだけを送信しました。")
                                .arg(text.size()));
     }
-    if (!connection_.PostText(ThreadMessage::Command, text, giveUp_)) {
+    if (!send_(text, giveUp_)) {
         emit statusMessage(
             QStringLiteral("前の要求の送信が終わらないため、入力した行を送信できませんでした。"));
         return false;

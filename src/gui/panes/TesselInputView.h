@@ -5,10 +5,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "connection/ConnectOnThread.h"
 #include "gui/panes/PaneStyle.h"
 #include "settings/Settings.h"
 
@@ -29,13 +30,20 @@ class CTesselInputView : public QPlainTextEdit {
     static constexpr std::chrono::milliseconds kSendGiveUp{1000};
     static constexpr std::chrono::milliseconds kSendPause{10};
 
-    // Colours and font are read from `settings` now; `connection` must outlive the pane.
-    CTesselInputView(const Settings& settings, CConnectOnThread& connection,
-                     QWidget* parent = nullptr);
+    // Hands a finished line (code page 932) to the connection; false when it was not taken
+    // within the wait.
+    using LineSender = std::function<bool(std::string_view line, std::chrono::milliseconds wait)>;
+
+    // Colours and font are read from `settings` now.
+    CTesselInputView(const Settings& settings, LineSender send, QWidget* parent = nullptr);
 
     // The text of the caret's line as code page 932 bytes, at most 255 of them (the words of
-    // a key macro's placeholders come from it). Empty when it cannot be converted.
-    std::string CaretLineText() const;
+    // a key macro's placeholders come from it); nothing when it holds a character that code
+    // page 932 cannot hold.
+    std::optional<std::string> CaretLineText() const;
+    QString CaretLineString() const;
+    // What the status bar says of a line that cannot be sent for such a character.
+    static QString NotShiftJisMessage(const QString& line);
     // After a key macro took words from the caret's line: when that line is the last one,
     // a fresh empty line follows it and nothing is sent.
     void FinishLineWithoutSending();
@@ -77,7 +85,7 @@ class CTesselInputView : public QPlainTextEdit {
     int ScreenLineCount() const;
 
     const Settings& settings_;
-    CConnectOnThread& connection_;
+    LineSender send_;
     std::chrono::milliseconds giveUp_ = kSendGiveUp;
     std::chrono::milliseconds pause_ = kSendPause;
     // Where the next scan for finished lines starts; it stays in place when text is typed

@@ -5,7 +5,6 @@
 
 #include <string_view>
 
-#include "connection/ConnectionState.h"
 #include "gui/platform/TextCodec.h"
 
 namespace tessel::gui {
@@ -29,8 +28,8 @@ constexpr Column kColumns[] = {
 
 }  // namespace
 
-CTesselUserView::CTesselUserView(const Settings& settings, const UserTable& users, QWidget* parent)
-    : QTreeWidget(parent), settings_(settings), users_(users) {
+CTesselUserView::CTesselUserView(const Settings& settings, QWidget* parent)
+    : QTreeWidget(parent), settings_(settings) {
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -68,11 +67,16 @@ void CTesselUserView::AddRow(const UserEntry& row) {
     insertTopLevelItem(0, item);
 }
 
+void CTesselUserView::ShowTable(UserTable::Rows rows, std::string ownChannel) {
+    rows_ = std::move(rows);
+    ownChannel_ = std::move(ownChannel);
+    Refresh();
+}
+
 void CTesselUserView::Refresh() {
     clear();
-    // One consistent table for the whole rebuild.
-    const UserTable::Rows rows = users_.Snapshot();
-    const std::string own = CurrentChannel();
+    const UserTable::Rows& rows = rows_;
+    const std::string& own = ownChannel_;
     if (settings_.GetInt(SettingKey::userview) ==
         static_cast<std::int32_t>(UserListScope::Everybody)) {
         for (const UserEntry& row : rows) {
@@ -97,6 +101,8 @@ void CTesselUserView::Refresh() {
 }
 
 void CTesselUserView::Clear() {
+    rows_ = {};
+    ownChannel_.clear();
     clear();
 }
 

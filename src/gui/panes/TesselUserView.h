@@ -3,6 +3,7 @@
 #include <QTreeWidget>
 
 #include <cstdint>
+#include <string>
 
 #include "gui/panes/PaneStyle.h"
 #include "session/SessionState.h"
@@ -17,17 +18,21 @@ enum class UserListScope : std::int32_t {
 };
 
 // The user list: handle, master mark, channel and address of the users of the last user
-// table, rebuilt whole on every update, empty while there is no connection.
+// table, rebuilt whole on every update, empty while there is no connection. It keeps the last
+// table it was shown, so a change of scope can draw it again.
 class CTesselUserView : public QTreeWidget {
     Q_OBJECT
 
   public:
-    // Colours are read from `settings` now; `users` must outlive the pane.
-    CTesselUserView(const Settings& settings, const UserTable& users, QWidget* parent = nullptr);
+    // Colours are read from `settings` now.
+    explicit CTesselUserView(const Settings& settings, QWidget* parent = nullptr);
+
+    // A new user table, with the channel the user is in now.
+    void ShowTable(UserTable::Rows rows, std::string ownChannel);
 
   public slots:
-    // The user table changed: all rows again, in the order the scope asks for (read from the
-    // settings now, so a change of scope shows at the next update).
+    // All rows of the last table again, in the order the scope asks for (read from the
+    // settings now, so a change of scope shows at once).
     void Refresh();
     // The connection ended.
     void Clear();
@@ -40,7 +45,8 @@ class CTesselUserView : public QTreeWidget {
     void AddRow(const UserEntry& row);
 
     const Settings& settings_;
-    const UserTable& users_;
+    UserTable::Rows rows_{};
+    std::string ownChannel_;
 };
 
 }  // namespace tessel::gui

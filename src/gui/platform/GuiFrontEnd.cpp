@@ -1,5 +1,7 @@
 #include "gui/platform/GuiFrontEnd.h"
 
+#include <QThread>
+
 namespace tessel::gui {
 
 GuiFrontEnd::GuiFrontEnd(QObject* parent) : QObject(parent) {}
@@ -33,6 +35,21 @@ void GuiFrontEnd::UserListClear() {
 
 void GuiFrontEnd::TitleRefresh() {
     QMetaObject::invokeMethod(this, &GuiFrontEnd::titleRefresh, Qt::QueuedConnection);
+}
+
+void GuiFrontEnd::ConnectionPhaseChanged() {
+    QMetaObject::invokeMethod(this, &GuiFrontEnd::connectionPhaseChanged, Qt::QueuedConnection);
+}
+
+void GuiFrontEnd::FileSendChanged(const FileSendProgress& progress) {
+    // The start is told on the window's own thread, as the send is asked for: shown at once,
+    // it replaces whatever an earlier send left in the status bar.
+    if (QThread::currentThread() == thread()) {
+        emit fileSendChanged(progress);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, progress] { emit fileSendChanged(progress); }, Qt::QueuedConnection);
 }
 
 void GuiFrontEnd::Quit() {

@@ -27,10 +27,8 @@ class GuiFrontEnd : public QObject, public FrontEnd {
     void UserListClear() override;
     void TitleRefresh() override;
     void Quit() override;
-
-    // Asks for one more drain turn, for a receiver that stopped after a batch with items
-    // still waiting. Coalesced with the core's own wake-ups.
-    void RequestDrain() { DisplayTextPosted(); }
+    void ConnectionPhaseChanged() override;
+    void FileSendChanged(const FileSendProgress& progress) override;
 
     // Wake-ups that went into the event queue (the rest were folded into a pending one).
     quint64 postedDrains() const { return postedDrains_.load(std::memory_order_relaxed); }
@@ -42,6 +40,8 @@ class GuiFrontEnd : public QObject, public FrontEnd {
     void userListClear();
     void titleRefresh();
     void quitRequested();
+    void connectionPhaseChanged();
+    void fileSendChanged(const FileSendProgress& progress);
 
   private:
     void EmitDisplay();

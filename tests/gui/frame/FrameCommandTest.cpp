@@ -108,14 +108,16 @@ class FrameCommandTest : public QObject {
         QVERIFY(!f.frame->Action(kStopLog)->isEnabled());  // no log open
     }
 
-    // The rules follow the connection thread without any command being run.
-    void rulesFollowTheFlagsByThemselves() {
+    // The rules follow the connection thread's phase changes without any command being run.
+    void rulesFollowThePhaseByThemselves() {
         FrameFixture f;
         f.Open();
         QVERIFY(!f.frame->Action(kRoll)->isEnabled());
         SetConnection(0, 0, 1);
+        f.frame->FrontEnd().ConnectionPhaseChanged();
         QTRY_VERIFY(f.frame->Action(kRoll)->isEnabled());
         SetConnection(0, 0, 0);
+        f.frame->FrontEnd().ConnectionPhaseChanged();
         QTRY_VERIFY(!f.frame->Action(kRoll)->isEnabled());
     }
 
@@ -233,9 +235,9 @@ class FrameCommandTest : public QObject {
                         std::to_string(desktopNotify) + "\r\n");
         f.Open();
         SetCurrentHandle("taro");
-        f.frame->Queue().PostDisplayItem(
+        f.frame->Core().Display().PostDisplayItem(
             {from.toStdString(), "taro, roll initiative\r\n", DisplayKind::Chat, 0, {}});
-        QTRY_COMPARE(f.frame->Queue().size(), std::size_t{0});
+        QTRY_COMPARE(f.frame->Core().Display().size(), std::size_t{0});
         QCOMPARE(int(f.desktopNotes.size()), notes);
         if (notes > 0) {
             QCOMPARE(f.desktopNotes.front(), (QStringList{"jiro", "taro, roll initiative"}));

@@ -41,7 +41,8 @@ class FrameLogTest : public QObject {
         QCOMPARE(f.settings->GetString(SettingKey::logdir), f.dir.dir());
 
         // What the display pane shows goes into the log.
-        f.frame->Queue().PostDisplayItem({"", "dice night\r\n", DisplayKind::System, 0, {}});
+        f.frame->Core().Display().PostDisplayItem(
+            {"", "dice night\r\n", DisplayKind::System, 0, {}});
         QTRY_VERIFY(f.dir.Read("chat.log").find("dice night") != std::string::npos);
 
         QVERIFY(f.frame->RunCommand(kStopLog));

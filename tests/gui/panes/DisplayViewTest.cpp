@@ -68,7 +68,7 @@ class DisplayViewTest : public QObject {
         std::unique_ptr<CTesselDispView> view;
 
         Pane() {
-            const Settings& s = files.settings;
+            Settings& s = files.settings;
             s.SetInt(SettingKey::dispcolor, kText);
             s.SetInt(SettingKey::dispnamecolor, kName);
             s.SetInt(SettingKey::dispsyscolor, kSystem);
@@ -81,7 +81,8 @@ class DisplayViewTest : public QObject {
                 s, ConversationLog::Hooks{LocalTimeNow, [] { return LogNames{}; }, [] {}});
             drain = std::make_unique<DisplayDrain>(DisplayDrain::Services{
                 queue, log.get(), nullptr, {}, [] { return std::string(); }});
-            view = std::make_unique<CTesselDispView>(s, *drain);
+            view = std::make_unique<CTesselDispView>(
+                s, [this](DisplaySink& sink, int limit) { return drain->Drain(sink, limit); });
             wake.pane = view.get();
             view->resize(900, 600);
             view->show();

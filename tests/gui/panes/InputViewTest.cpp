@@ -53,7 +53,10 @@ class InputViewTest : public QObject {
     struct Pane {
         test::TempSettings files;
         test::RecordingConnection connection{files.settings};
-        CTesselInputView view{files.settings, connection.thread};
+        CTesselInputView view{
+            files.settings, [this](std::string_view line, std::chrono::milliseconds wait) {
+                return connection.thread.PostText(ThreadMessage::Command, line, wait);
+            }};
         Pane() {
             view.resize(400, 300);
             view.show();

@@ -39,8 +39,7 @@ class UserViewTest : public QObject {
 
     struct Pane {
         test::TempSettings files;
-        UserTable users;
-        CTesselUserView view{files.settings, users};
+        CTesselUserView view{files.settings};
         QStringList Column(int column) const {
             QStringList texts;
             for (int i = 0; i < view.topLevelItemCount(); ++i) {
@@ -70,20 +69,16 @@ class UserViewTest : public QObject {
         QFETCH(QStringList, handles);
         Pane pane;
         pane.files.settings.SetInt(SettingKey::userview, scope);
-        SetCurrentChannel(ownChannel.toStdString());
-        pane.users.Replace(SampleTable());
-        pane.view.Refresh();
+        pane.view.ShowTable(SampleTable(), ownChannel.toStdString());
         QCOMPARE(pane.Column(0), handles);
-        pane.view.Clear();  // the connection ended; the table still holds its rows
+        pane.view.Clear();  // the connection ended
         QCOMPARE(pane.view.topLevelItemCount(), 0);
     }
 
     void columnsShowMasterMarkChannelAndAddress() {
         Pane pane;
         pane.files.settings.SetInt(SettingKey::userview, 1);
-        SetCurrentChannel("dice");
-        pane.users.Replace(SampleTable());
-        pane.view.Refresh();
+        pane.view.ShowTable(SampleTable(), "dice");
         QCOMPARE(pane.Column(1), (QStringList{"M", "", "", "", "", ""}));
         QCOMPARE(pane.Column(2),
                  (QStringList{"dice", "dice", "other", "other", "NoJoin", "NoJoin"}));
