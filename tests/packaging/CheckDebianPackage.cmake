@@ -43,7 +43,8 @@ if(NOT fields MATCHES "Depends: [^\n]*libstdc\\+\\+6")
 endif()
 # The desktop client also needs Qt, the multimedia library, the SVG plugins and a Japanese font.
 if("tessel" IN_LIST PROGRAMS)
-    foreach(package libqt6widgets6 libqt6multimedia6 libqt6svg6 fonts-ipafont-gothic)
+    foreach(package libqt6widgets6 libqt6multimedia6 libqt6svg6 qt6-translations-l10n
+                    fonts-ipafont-gothic)
         if(NOT fields MATCHES "Depends: [^\n]*${package}")
             message(FATAL_ERROR "package does not depend on ${package}:\n${fields}")
         endif()

@@ -12,6 +12,7 @@
 #include "gui/help/ApplicationIcon.h"
 #include "gui/panes/TesselInputView.h"
 #include "gui/platform/FontSubstitution.h"
+#include "gui/platform/QtTranslations.h"
 #include "platform/FileSystem.h"
 
 #ifndef TESSEL_VERSION
@@ -27,6 +28,11 @@ CTesselApp::CTesselApp(int& argc, char** argv) : QApplication(argc, argv) {
     // Every window, dialogs included, carries the program's own icon on the task bar.
     setWindowIcon(ApplicationIcon());
     InstallDefaultFontSubstitutions();
+    if (!InstallJapaneseQtTranslations(*this)) {
+        std::fprintf(stderr,
+                     "tessel: Qt's Japanese translations are missing (package "
+                     "qt6-translations-l10n); Qt's own dialogs will show English\n");
+    }
 }
 
 CTesselApp::~CTesselApp() {

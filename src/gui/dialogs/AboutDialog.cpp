@@ -5,13 +5,12 @@
 namespace tessel::gui {
 
 CAboutDialog::CAboutDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(tessel)"), 218, 97, parent),
+    : CTesselDialog(tr("ﾊﾞｰｼﾞｮﾝ情報(tessel)"), 218, 97, parent),
       m_address(QStringLiteral("tessel-dev@example.org")),
       m_url(QStringLiteral("https://tessel.example.org/")) {
     AddIcon(11, 17, 20, 20);
     AddStatic(QStringLiteral("tessel Version 2.4d"), 40, 10, 119, 8);
-    AddStatic(QStringLiteral("Linux / Qt %1 版").arg(QString::fromLatin1(qVersion())), 40, 25, 119,
-              8);
+    AddStatic(tr("Linux / Qt %1 版").arg(QString::fromLatin1(qVersion())), 40, 25, 119, 8);
     AddOkButton(QStringLiteral("OK"), 179, 7, 32, 14);
     AddStatic(QStringLiteral("Auther's address :"), 7, 46, 54, 8);
     AddStatic(QStringLiteral("Auther's URL     :"), 7, 66, 52, 9);

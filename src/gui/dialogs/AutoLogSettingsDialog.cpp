@@ -5,17 +5,17 @@
 namespace tessel::gui {
 
 CAutoLogSettingsDialog::CAutoLogSettingsDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("自動ログ設定"), 187, 131, parent) {
+    : CTesselDialog(tr("自動ログ設定"), 187, 131, parent) {
     AddOkButton(QStringLiteral("OK"), 7, 111, 50, 13);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 111, 50, 13);
-    AddStatic(QStringLiteral("自動ログディレクトリ:"), 7, 13, 60, 8);
-    AddStatic(QStringLiteral("ファイルネーム:"), 7, 29, 46, 8);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 111, 50, 13);
+    AddStatic(tr("自動ログディレクトリ:"), 7, 13, 60, 8);
+    AddStatic(tr("ファイルネーム:"), 7, 29, 46, 8);
     directoryEdit_ = AddEdit(70, 10, 110, 14);
     patternEdit_ = AddEdit(70, 26, 110, 14);
-    AddStatic(QStringLiteral("ファイルネームには以下のタグが使用できます。"), 7, 51, 140, 8);
-    AddStatic(QStringLiteral("%y 西暦(2桁)　　%Y 西暦(4桁)　　%m 月　　%d 日"), 24, 66, 138, 8);
-    AddStatic(QStringLiteral("%H 時間　　　%M 分　　　%S 秒"), 24, 82, 87, 8);
-    AddStatic(QStringLiteral("%C 現在のチャネル　　　%N 現在のハンドル"), 24, 97, 126, 8);
+    AddStatic(tr("ファイルネームには以下のタグが使用できます。"), 7, 51, 140, 8);
+    AddStatic(tr("%y 西暦(2桁)　　%Y 西暦(4桁)　　%m 月　　%d 日"), 24, 66, 138, 8);
+    AddStatic(tr("%H 時間　　　%M 分　　　%S 秒"), 24, 82, 87, 8);
+    AddStatic(tr("%C 現在のチャネル　　　%N 現在のハンドル"), 24, 97, 126, 8);
 }
 
 void CAutoLogSettingsDialog::ToControls() {
@@ -24,6 +24,10 @@ void CAutoLogSettingsDialog::ToControls() {
 }
 
 bool CAutoLogSettingsDialog::FromControls() {
+    // Both become parts of file names, kept in code page 932.
+    if (!CheckCodePage(directoryEdit_) || !CheckCodePage(patternEdit_)) {
+        return false;
+    }
     m_logDir = directoryEdit_->text();
     m_autoLogName = patternEdit_->text();
     return true;

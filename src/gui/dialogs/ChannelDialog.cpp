@@ -5,10 +5,10 @@
 namespace tessel::gui {
 
 CChannelDialog::CChannelDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("チャネルに入る"), 187, 51, parent) {
+    : CTesselDialog(tr("チャネルに入る"), 187, 51, parent) {
     AddOkButton(QStringLiteral("OK"), 7, 30, 50, 14);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 30, 50, 14);
-    AddStatic(QStringLiteral("入るチャネルを入力して下さい  :"), 7, 7, 94, 8);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 30, 50, 14);
+    AddStatic(tr("入るチャネルを入力して下さい  :"), 7, 7, 94, 8);
     channelEdit_ = AddEdit(105, 7, 75, 14);
 }
 

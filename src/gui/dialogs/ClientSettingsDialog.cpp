@@ -5,12 +5,12 @@
 namespace tessel::gui {
 
 CClientSettingsDialog::CClientSettingsDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("クライアント設定"), 187, 85, parent) {
+    : CTesselDialog(tr("クライアント設定"), 187, 85, parent) {
     AddOkButton(QStringLiteral("OK"), 7, 64, 50, 14);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 64, 50, 14);
-    channelButton_ = AddRadio(QStringLiteral("自分がいるチャネルのユーザーのみ"), 11, 17, 122, 10);
-    serverButton_ = AddRadio(QStringLiteral("サーバに入っている全員"), 11, 31, 87, 10);
-    AddGroupBox(QStringLiteral("ユーザー一覧の表示法"), 7, 7, 173, 40);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 64, 50, 14);
+    channelButton_ = AddRadio(tr("自分がいるチャネルのユーザーのみ"), 11, 17, 122, 10);
+    serverButton_ = AddRadio(tr("サーバに入っている全員"), 11, 31, 87, 10);
+    AddGroupBox(tr("ユーザー一覧の表示法"), 7, 7, 173, 40);
 }
 
 void CClientSettingsDialog::ToControls() {

@@ -16,16 +16,16 @@ Colorref ColorrefFromColor(const QColor& colour) {
 }
 
 CColorSettingsDialog::CColorSettingsDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("色の指定"), 187, 133, parent) {
-    const QString background = QStringLiteral("背景色");
-    const QString text = QStringLiteral("文字の色");
+    : CTesselDialog(tr("色の指定"), 187, 133, parent) {
+    const QString background = tr("背景色");
+    const QString text = tr("文字の色");
     AddOkButton(QStringLiteral("OK"), 7, 112, 50, 14);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 112, 50, 14);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 112, 50, 14);
     QPushButton* dispBk = AddButton(background, 64, 11, 50, 14);
-    AddStatic(QStringLiteral("ディスプレイ:"), 7, 17, 38, 8);
-    AddStatic(QStringLiteral("インプット:"), 7, 57, 30, 8);
-    AddStatic(QStringLiteral("ユーザー:"), 7, 77, 30, 8);
-    AddStatic(QStringLiteral("メモ:"), 7, 97, 14, 8);
+    AddStatic(tr("ディスプレイ:"), 7, 17, 38, 8);
+    AddStatic(tr("インプット:"), 7, 57, 30, 8);
+    AddStatic(tr("ユーザー:"), 7, 77, 30, 8);
+    AddStatic(tr("メモ:"), 7, 97, 14, 8);
     QPushButton* inputBk = AddButton(background, 64, 51, 50, 14);
     QPushButton* userBk = AddButton(background, 64, 71, 50, 14);
     QPushButton* memoBk = AddButton(background, 64, 91, 50, 14);
@@ -33,9 +33,9 @@ CColorSettingsDialog::CColorSettingsDialog(QWidget* parent)
     QPushButton* input = AddButton(text, 125, 51, 50, 14);
     QPushButton* user = AddButton(text, 125, 71, 50, 14);
     QPushButton* memo = AddButton(text, 125, 91, 50, 14);
-    QPushButton* name = AddButton(QStringLiteral("名前の色"), 7, 26, 50, 14);
-    QPushButton* sys = AddButton(QStringLiteral("システムの色"), 64, 26, 50, 14);
-    QPushButton* dice = AddButton(QStringLiteral("ダイスの色"), 125, 26, 50, 14);
+    QPushButton* name = AddButton(tr("名前の色"), 7, 26, 50, 14);
+    QPushButton* sys = AddButton(tr("システムの色"), 64, 26, 50, 14);
+    QPushButton* dice = AddButton(tr("ダイスの色"), 125, 26, 50, 14);
 
     entries_[0] = {1025, &CColorSettingsDialog::m_dispColor, disp};
     entries_[1] = {1027, &CColorSettingsDialog::m_inputColor, input};

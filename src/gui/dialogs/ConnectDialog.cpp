@@ -7,20 +7,22 @@ namespace {
 
 constexpr int kPortMinimum = 0;
 constexpr int kPortMaximum = 65535;
+// A host name travels in a field of 256 bytes with its terminating zero.
+constexpr int kMaxHostBytes = 255;
 
 }  // namespace
 
 CConnectDialog::CConnectDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("ホストへの接続"), 187, 145, parent) {
+    : CTesselDialog(tr("ホストへの接続"), 187, 145, parent) {
     AddOkButton(QStringLiteral("OK"), 7, 124, 50, 14);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 124, 50, 14);
-    AddStatic(QStringLiteral("ホストのIPアドレス、ポートを入力して下さい"), 7, 7, 125, 8);
-    AddStatic(QStringLiteral("IPアドレス   :"), 7, 28, 38, 8);
-    AddStatic(QStringLiteral("ポート    :"), 7, 49, 29, 8);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 124, 50, 14);
+    AddStatic(tr("ホストのIPアドレス、ポートを入力して下さい"), 7, 7, 125, 8);
+    AddStatic(tr("IPアドレス   :"), 7, 28, 38, 8);
+    AddStatic(tr("ポート    :"), 7, 49, 29, 8);
     hostEdit_ = AddEdit(59, 22, 121, 14);
     portEdit_ = AddEdit(59, 43, 40, 14);
-    AddStatic(QStringLiteral("ハンドル   :"), 7, 82, 33, 8);
-    AddStatic(QStringLiteral("チャネル  :"), 7, 106, 32, 8);
+    AddStatic(tr("ハンドル   :"), 7, 82, 33, 8);
+    AddStatic(tr("チャネル  :"), 7, 106, 32, 8);
     handleEdit_ = AddEdit(59, 76, 112, 14);
     channelEdit_ = AddEdit(59, 100, 112, 14);
 }
@@ -34,7 +36,7 @@ void CConnectDialog::ToControls() {
 
 bool CConnectDialog::FromControls() {
     // Checked in template order, so the first field in error gets the focus.
-    if (!CheckCodePage(hostEdit_)) {
+    if (!CheckCodePage(hostEdit_) || !CheckByteLength(hostEdit_, kMaxHostBytes)) {
         return false;
     }
     const std::optional<int> port = ReadInteger(portEdit_, kPortMinimum, kPortMaximum);

@@ -24,13 +24,13 @@ QString ReceiveDirectoryOf(const QString& chosenPath) {
 }
 
 CFileReceiveDialog::CFileReceiveDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("ファイル受信指定"), 187, 75, parent) {
+    : CTesselDialog(tr("ファイル受信指定"), 187, 75, parent) {
     QPushButton* ok = AddButton(QStringLiteral("OK"), 7, 54, 50, 14, true);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 67, 54, 50, 14);
-    refuseButton_ = AddButton(QStringLiteral("受信拒否"), 130, 54, 50, 14);
-    AddStatic(QStringLiteral("受信先ディレクトリを指定して下さい"), 7, 7, 103, 8);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 67, 54, 50, 14);
+    refuseButton_ = AddButton(tr("受信拒否"), 130, 54, 50, 14);
+    AddStatic(tr("受信先ディレクトリを指定して下さい"), 7, 7, 103, 8);
     directoryEdit_ = AddEdit(7, 25, 135, 14);
-    browseButton_ = AddButton(QStringLiteral("詳細"), 148, 25, 32, 14);
+    browseButton_ = AddButton(tr("詳細"), 148, 25, 32, 14);
 
     connect(ok, &QPushButton::clicked, this, [this] {
         m_accept = 1;
@@ -48,6 +48,15 @@ void CFileReceiveDialog::ToControls() {
 }
 
 bool CFileReceiveDialog::FromControls() {
+    if (!CheckCodePage(directoryEdit_)) {
+        return false;
+    }
+    // Without a directory received files would have nowhere of their own to go.
+    if (m_accept == 1 && directoryEdit_->text().trimmed().isEmpty()) {
+        m_showMessage(this, tr("受信したファイルを保存するディレクトリを指定してください。"));
+        FocusAndSelect(directoryEdit_);
+        return false;
+    }
     m_directory = directoryEdit_->text();
     // Received names are appended to the directory directly, so an accepted directory must end
     // with a separator.

@@ -7,14 +7,14 @@
 namespace tessel::gui {
 
 CFileSendDialog::CFileSendDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("ファイル送信"), 187, 101, parent) {
+    : CTesselDialog(tr("ファイル送信"), 187, 101, parent) {
     AddOkButton(QStringLiteral("OK"), 7, 80, 50, 14);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 80, 50, 14);
-    AddStatic(QStringLiteral("送り先を指定して下さい   (*:全員)  :"), 7, 7, 104, 8);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 80, 50, 14);
+    AddStatic(tr("送り先を指定して下さい   (*:全員)  :"), 7, 7, 104, 8);
     destinationList_ = AddDropDownList(7, 21, 173, 65);
-    AddStatic(QStringLiteral("送るファイルを指定して下さい  :"), 7, 41, 92, 8);
+    AddStatic(tr("送るファイルを指定して下さい  :"), 7, 41, 92, 8);
     pathEdit_ = AddEdit(7, 54, 129, 14);
-    browseButton_ = AddButton(QStringLiteral("詳細"), 145, 54, 35, 14);
+    browseButton_ = AddButton(tr("詳細"), 145, 54, 35, 14);
 
     connect(destinationList_, &QComboBox::activated, this,
             [this](int index) { m_destination = destinationList_->itemText(index); });

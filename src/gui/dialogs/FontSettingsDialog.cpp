@@ -1,5 +1,7 @@
 #include "gui/dialogs/FontSettingsDialog.h"
 
+#include "gui/platform/FontSubstitution.h"
+
 #include <QFontInfo>
 #include <QPushButton>
 
@@ -17,12 +19,12 @@ int FontSizeTenths(const QFont& font) {
 }
 
 CFontSettingsDialog::CFontSettingsDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("フォントの設定"), 187, 61, parent) {
+    : CTesselDialog(tr("フォントの設定"), 187, 61, parent) {
     AddOkButton(QStringLiteral("OK"), 7, 40, 50, 14);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 40, 50, 14);
-    displayButton_ = AddButton(QStringLiteral("ディスプレイ"), 7, 7, 50, 14);
-    inputButton_ = AddButton(QStringLiteral("インプット"), 68, 7, 50, 14);
-    memoButton_ = AddButton(QStringLiteral("メモ"), 130, 7, 50, 14);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 40, 50, 14);
+    displayButton_ = AddButton(tr("ディスプレイ"), 7, 7, 50, 14);
+    inputButton_ = AddButton(tr("インプット"), 68, 7, 50, 14);
+    memoButton_ = AddButton(tr("メモ"), 130, 7, 50, 14);
 
     connect(displayButton_, &QPushButton::clicked, this,
             [this] { Pick(m_dispFont, m_dispFontSize, m_dispFontName); });
@@ -33,16 +35,24 @@ CFontSettingsDialog::CFontSettingsDialog(QWidget* parent)
 }
 
 void CFontSettingsDialog::Pick(QFont& font, int& size, QString& name) {
-    std::optional<QFont> chosen = m_chooseFont(this, font);
+    // The picker starts on the face the pane shows: a stored face that is not installed here
+    // is drawn with a stand-in, and the picker's list only knows installed faces.
+    const QString shown = ShownFamily(font);
+    QFont start = font;
+    start.setFamilies({shown});
+    std::optional<QFont> chosen = m_chooseFont(this, start);
     if (!chosen) {
         return;
     }
     // The panes take face and size only: no underline or strike-out.
     chosen->setUnderline(false);
     chosen->setStrikeOut(false);
+    size = FontSizeTenths(*chosen);
+    // A new size alone keeps the stored face, which may be installed on the next machine.
+    if (chosen->family() != shown) {
+        name = chosen->family();
+    }
     font = *chosen;
-    size = FontSizeTenths(font);
-    name = font.family();
 }
 
 }  // namespace tessel::gui

@@ -8,14 +8,13 @@
 namespace tessel::gui {
 
 CKeyConfigDialog::CKeyConfigDialog(OpenEditor openEditor, QWidget* parent)
-    : CTesselDialog(QStringLiteral("キーカスタマイズ"), 187, 95, parent),
-      openEditor_(std::move(openEditor)) {
+    : CTesselDialog(tr("キーカスタマイズ"), 187, 95, parent), openEditor_(std::move(openEditor)) {
     AddOkButton(QStringLiteral("OK"), 7, 74, 50, 14);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 74, 50, 14);
-    AddStatic(QStringLiteral("読み込むデータファイルを指定して下さい。"), 7, 7, 124, 8);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 74, 50, 14);
+    AddStatic(tr("読み込むデータファイルを指定して下さい。"), 7, 7, 124, 8);
     pathEdit_ = AddEdit(7, 26, 122, 14);
-    browseButton_ = AddButton(QStringLiteral("詳細"), 140, 26, 33, 14);
-    editButton_ = AddButton(QStringLiteral("編集"), 140, 46, 33, 14);
+    browseButton_ = AddButton(tr("詳細"), 140, 26, 33, 14);
+    editButton_ = AddButton(tr("編集"), 140, 46, 33, 14);
 
     connect(browseButton_, &QPushButton::clicked, this, &CKeyConfigDialog::Browse);
     connect(editButton_, &QPushButton::clicked, this, &CKeyConfigDialog::Edit);

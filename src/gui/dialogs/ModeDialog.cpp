@@ -4,13 +4,12 @@
 
 namespace tessel::gui {
 
-CModeDialog::CModeDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("モード変更"), 187, 73, parent) {
+CModeDialog::CModeDialog(QWidget* parent) : CTesselDialog(tr("モード変更"), 187, 73, parent) {
     AddOkButton(QStringLiteral("OK"), 7, 52, 50, 14);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 52, 50, 14);
-    AddGroupBox(QStringLiteral("ロールの種類"), 7, 7, 173, 33);
-    openButton_ = AddRadio(QStringLiteral("オープンダイス"), 16, 22, 59, 10);
-    secretButton_ = AddRadio(QStringLiteral("シークレットダイス"), 98, 22, 69, 10);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 52, 50, 14);
+    AddGroupBox(tr("ロールの種類"), 7, 7, 173, 33);
+    openButton_ = AddRadio(tr("オープンダイス"), 16, 22, 59, 10);
+    secretButton_ = AddRadio(tr("シークレットダイス"), 98, 22, 69, 10);
 }
 
 void CModeDialog::ToControls() {

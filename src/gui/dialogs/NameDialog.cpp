@@ -4,11 +4,10 @@
 
 namespace tessel::gui {
 
-CNameDialog::CNameDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("名前登録"), 187, 67, parent) {
+CNameDialog::CNameDialog(QWidget* parent) : CTesselDialog(tr("名前登録"), 187, 67, parent) {
     AddOkButton(QStringLiteral("OK"), 7, 46, 50, 14);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 46, 50, 14);
-    AddStatic(QStringLiteral("名前を入力して下さい"), 7, 7, 64, 8);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 46, 50, 14);
+    AddStatic(tr("名前を入力して下さい"), 7, 7, 64, 8);
     handleEdit_ = AddEdit(7, 23, 142, 14);
 }
 

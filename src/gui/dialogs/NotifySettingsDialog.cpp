@@ -10,23 +10,22 @@
 namespace tessel::gui {
 
 CNotifySettingsDialog::CNotifySettingsDialog(PlaySound playSound, QWidget* parent)
-    : CTesselDialog(QStringLiteral("通知設定"), 187, 153, parent),
-      playSound_(std::move(playSound)) {
-    AddGroupBox(QStringLiteral("通知文字列"), 7, 40, 173, 46);
+    : CTesselDialog(tr("通知設定"), 187, 153, parent), playSound_(std::move(playSound)) {
+    AddGroupBox(tr("通知文字列"), 7, 40, 173, 46);
     notifyEdits_[0] = AddEdit(14, 50, 78, 14);
     notifyEdits_[1] = AddEdit(98, 50, 76, 14);
     notifyEdits_[2] = AddEdit(14, 66, 78, 14);
     notifyEdits_[3] = AddEdit(98, 66, 76, 14);
-    AddStatic(QStringLiteral("鳴らすサウンド："), 7, 93, 47, 8);
+    AddStatic(tr("鳴らすサウンド："), 7, 93, 47, 8);
     soundEdit_ = AddEdit(14, 106, 115, 14);
     // Plain buttons in the template; Return still confirms, as it does in any dialog.
-    okButton_ = AddOkButton(QStringLiteral("ＯＫ"), 14, 132, 50, 14);
-    cancelButton_ = AddCancelButton(QStringLiteral("キャンセル"), 123, 132, 50, 14);
-    testButton_ = AddButton(QStringLiteral("テスト"), 136, 91, 44, 14);
-    browseButton_ = AddButton(QStringLiteral("詳細"), 146, 106, 34, 14);
-    modeButtons_[0] = AddRadio(QStringLiteral("通知しない"), 7, 10, 47, 10);
-    modeButtons_[1] = AddRadio(QStringLiteral("呼ばれたら通知"), 7, 20, 62, 10);
-    modeButtons_[2] = AddRadio(QStringLiteral("ハンドルでも通知"), 7, 30, 66, 10);
+    okButton_ = AddOkButton(tr("ＯＫ"), 14, 132, 50, 14);
+    cancelButton_ = AddCancelButton(tr("キャンセル"), 123, 132, 50, 14);
+    testButton_ = AddButton(tr("テスト"), 136, 91, 44, 14);
+    browseButton_ = AddButton(tr("詳細"), 146, 106, 34, 14);
+    modeButtons_[0] = AddRadio(tr("通知しない"), 7, 10, 47, 10);
+    modeButtons_[1] = AddRadio(tr("呼ばれたら通知"), 7, 20, 62, 10);
+    modeButtons_[2] = AddRadio(tr("ハンドルでも通知"), 7, 30, 66, 10);
 
     for (QLineEdit* edit : notifyEdits_) {
         connect(edit, &QLineEdit::textEdited, this, [this] { ReadFields(); });

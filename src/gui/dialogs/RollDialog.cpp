@@ -11,18 +11,17 @@ constexpr int kDiceMaximum = 255;
 
 }  // namespace
 
-CRollDialog::CRollDialog(QWidget* parent)
-    : CTesselDialog(QStringLiteral("ロール"), 187, 101, parent) {
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 80, 50, 14);
-    AddStatic(QStringLiteral("振るダイスを指定して下さい :"), 7, 7, 84, 8);
+CRollDialog::CRollDialog(QWidget* parent) : CTesselDialog(tr("ロール"), 187, 101, parent) {
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 80, 50, 14);
+    AddStatic(tr("振るダイスを指定して下さい :"), 7, 7, 84, 8);
     countEdit_ = AddEdit(20, 24, 27, 14);
-    AddStatic(QStringLiteral("ｄ"), 51, 30, 8, 8);
+    AddStatic(tr("ｄ"), 51, 30, 8, 8);
     sidesEdit_ = AddEdit(62, 24, 27, 14);
-    buttons_[0] = {kRulePlain, AddButton(QStringLiteral("ロール"), 7, 52, 50, 14, true)};
-    buttons_[1] = {kRuleAaf, AddButton(QStringLiteral("ＡＡＦロール"), 69, 52, 54, 14)};
-    buttons_[2] = {kRuleMaximum, AddButton(QStringLiteral("最大値振り足し"), 130, 52, 50, 14)};
-    buttons_[3] = {kRuleDoubles, AddButton(QStringLiteral("ゾロ目振り足し"), 7, 80, 50, 14)};
-    buttons_[4] = {kRuleBerserk, AddButton(QStringLiteral("バーサーク"), 69, 80, 55, 14)};
+    buttons_[0] = {kRulePlain, AddButton(tr("ロール"), 7, 52, 50, 14, true)};
+    buttons_[1] = {kRuleAaf, AddButton(tr("ＡＡＦロール"), 69, 52, 54, 14)};
+    buttons_[2] = {kRuleMaximum, AddButton(tr("最大値振り足し"), 130, 52, 50, 14)};
+    buttons_[3] = {kRuleDoubles, AddButton(tr("ゾロ目振り足し"), 7, 80, 50, 14)};
+    buttons_[4] = {kRuleBerserk, AddButton(tr("バーサーク"), 69, 80, 55, 14)};
     for (const RuleButton& entry : buttons_) {
         const int rule = entry.rule;
         connect(entry.button, &QPushButton::clicked, this, [this, rule] { Roll(rule); });

@@ -10,16 +10,15 @@
 namespace tessel::gui {
 
 CSoundSendDialog::CSoundSendDialog(PlaySound playSound, QWidget* parent)
-    : CTesselDialog(QStringLiteral("サウンド送信"), 187, 101, parent),
-      playSound_(std::move(playSound)) {
+    : CTesselDialog(tr("サウンド送信"), 187, 101, parent), playSound_(std::move(playSound)) {
     AddOkButton(QStringLiteral("OK"), 7, 80, 50, 14);
-    AddCancelButton(QStringLiteral("ｷｬﾝｾﾙ"), 130, 80, 50, 14);
-    AddStatic(QStringLiteral("送り先を指定して下さい   (*:全員)  :"), 7, 7, 104, 8);
+    AddCancelButton(tr("ｷｬﾝｾﾙ"), 130, 80, 50, 14);
+    AddStatic(tr("送り先を指定して下さい   (*:全員)  :"), 7, 7, 104, 8);
     destinationList_ = AddDropDownList(7, 21, 173, 65);
-    AddStatic(QStringLiteral("鳴らすサウンド指定して下さい  :"), 7, 41, 93, 8);
+    AddStatic(tr("鳴らすサウンド指定して下さい  :"), 7, 41, 93, 8);
     soundEdit_ = AddEdit(7, 55, 129, 14);
-    browseButton_ = AddButton(QStringLiteral("詳細"), 145, 55, 35, 14);
-    testButton_ = AddButton(QStringLiteral("テスト..."), 143, 37, 37, 14);
+    browseButton_ = AddButton(tr("詳細"), 145, 55, 35, 14);
+    testButton_ = AddButton(tr("テスト..."), 143, 37, 37, 14);
 
     soundEdit_->installEventFilter(this);
     connect(destinationList_, &QComboBox::activated, this,
@@ -45,6 +44,9 @@ bool CSoundSendDialog::FromControls() {
     // the request names the same file whichever way the dialog was confirmed.
     if (focusWidget() == soundEdit_) {
         soundEdit_->setText(WithWavExtension(soundEdit_->text()));
+    }
+    if (!CheckCodePage(soundEdit_)) {
+        return false;
     }
     m_sound = soundEdit_->text();
     return true;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QGroupBox>
@@ -77,7 +78,10 @@ ShowMessage DefaultShowMessage() {
 }
 
 QString RangeMessage(int minimum, int maximum) {
-    return QStringLiteral("%1 から %2 までの整数を入力してください。").arg(minimum).arg(maximum);
+    return QCoreApplication::translate("tessel::gui::CTesselDialog",
+                                       "%1 から %2 までの整数を入力してください。")
+        .arg(minimum)
+        .arg(maximum);
 }
 
 void FocusAndSelect(QLineEdit* edit) {
@@ -305,8 +309,17 @@ bool CTesselDialog::CheckCodePage(QLineEdit* edit) {
     if (refused.isEmpty()) {
         return true;
     }
-    m_showMessage(
-        this, QStringLiteral("「%1」は Shift-JIS で表せない文字のため使えません。").arg(refused));
+    m_showMessage(this, tr("「%1」は Shift-JIS で表せない文字のため使えません。").arg(refused));
+    FocusAndSelect(edit);
+    return false;
+}
+
+bool CTesselDialog::CheckByteLength(QLineEdit* edit, int maxBytes) {
+    const std::optional<std::string> bytes = ToShiftJis(edit->text());
+    if (bytes && bytes->size() <= static_cast<std::size_t>(maxBytes)) {
+        return true;
+    }
+    m_showMessage(this, tr("長すぎます（%1 バイトまで）。").arg(maxBytes));
     FocusAndSelect(edit);
     return false;
 }

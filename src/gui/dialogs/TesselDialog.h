@@ -93,6 +93,9 @@ class CTesselDialog : public QDialog {
     // A text that goes to the server or the settings as code page 932: one it cannot hold is
     // refused here, with the dialog kept open, so what was typed is not lost after closing.
     bool CheckCodePage(QLineEdit* edit);
+    // A text that must fit a field of the protocol: longer than `maxBytes` in code page 932
+    // is refused the same way. Call after CheckCodePage.
+    bool CheckByteLength(QLineEdit* edit, int maxBytes);
 
     void showEvent(QShowEvent* event) override;
 

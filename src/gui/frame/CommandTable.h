@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QKeyCombination>
+#include <QtGlobal>
 
 #include <array>
 #include <cstddef>
@@ -299,20 +300,22 @@ inline constexpr int kToolBar[] = {id(CommandId::EditCut),
 }  // namespace detail
 
 inline constexpr auto kMenuBar = std::to_array<MenuRow>({
-    {"ファイル(&F)", detail::kFileMenu},
-    {"編集(&E)", detail::kEditMenu},
-    {"接続(&C)", detail::kConnectMenu},
-    {"コマンド(&X)", detail::kCommandMenu},
-    {"オプション(&O)", detail::kOptionMenu},
-    {"カスタマイズ(&V)", detail::kCustomiseMenu},
-    {"ヘルプ(&H)", detail::kHelpMenu},
+    {QT_TRANSLATE_NOOP("tessel::gui::CMainFrame", "ファイル(&F)"), detail::kFileMenu},
+    {QT_TRANSLATE_NOOP("tessel::gui::CMainFrame", "編集(&E)"), detail::kEditMenu},
+    {QT_TRANSLATE_NOOP("tessel::gui::CMainFrame", "接続(&C)"), detail::kConnectMenu},
+    {QT_TRANSLATE_NOOP("tessel::gui::CMainFrame", "コマンド(&X)"), detail::kCommandMenu},
+    {QT_TRANSLATE_NOOP("tessel::gui::CMainFrame", "オプション(&O)"), detail::kOptionMenu},
+    {QT_TRANSLATE_NOOP("tessel::gui::CMainFrame", "カスタマイズ(&V)"), detail::kCustomiseMenu},
+    {QT_TRANSLATE_NOOP("tessel::gui::CMainFrame", "ヘルプ(&H)"), detail::kHelpMenu},
 });
 
 // Tool bar buttons left to right, 0 for a separator.
 inline constexpr std::span<const int> kToolBarButtons = detail::kToolBar;
 
 // The status bar's idle text and its four indicators.
-inline constexpr std::string_view kIdleMessage = "ﾚﾃﾞｨ";
-inline constexpr std::array<std::string_view, 4> kIndicators = {"ｶﾅ", "CAP", "NUM", "SCRL"};
+inline constexpr std::string_view kIdleMessage =
+    QT_TRANSLATE_NOOP("tessel::gui::CMainFrame", "ﾚﾃﾞｨ");
+inline constexpr std::array<std::string_view, 4> kIndicators = {
+    QT_TRANSLATE_NOOP("tessel::gui::CMainFrame", "ｶﾅ"), "CAP", "NUM", "SCRL"};
 
 }  // namespace tessel::gui

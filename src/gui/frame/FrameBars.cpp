@@ -1,5 +1,6 @@
 // The menus, tool bar, status bar and accelerators, all built from the command table.
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,6 +18,11 @@ QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A text of the command table, in the user's language (the table's own text is the source).
+QString Translated(std::string_view text) {
+    return QCoreApplication::translate("tessel::gui::CMainFrame", std::string(text).c_str());
+}
+
 }  // namespace
 
 void CMainFrame::BuildActions() {
@@ -31,12 +37,12 @@ void CMainFrame::BuildActions() {
     };
     for (const CommandRow& row : kCommandTable) {
         QAction* action = make(static_cast<int>(row.id));
-        action->setText(Utf8(row.caption));
+        action->setText(Translated(row.caption));
         if (!row.prompt.empty()) {
-            action->setStatusTip(Utf8(row.prompt));
+            action->setStatusTip(Translated(row.prompt));
         }
         if (!row.tip.empty()) {
-            action->setToolTip(Utf8(row.tip));
+            action->setToolTip(Translated(row.tip));
         }
         if (row.check != CheckRule::None) {
             action->setCheckable(true);
@@ -63,7 +69,7 @@ void CMainFrame::BuildActions() {
 void CMainFrame::BuildMenus() {
     QMenuBar* bar = menuBar();
     for (const MenuRow& menuRow : kMenuBar) {
-        QMenu* menu = bar->addMenu(Utf8(menuRow.caption));
+        QMenu* menu = bar->addMenu(Translated(menuRow.caption));
         for (int id : menuRow.items) {
             if (id == 0) {
                 menu->addSeparator();
@@ -94,12 +100,12 @@ void CMainFrame::BuildToolBar() {
 
 void CMainFrame::BuildStatusBar() {
     QStatusBar* bar = statusBar();
-    idleLabel_ = new QLabel(Utf8(kIdleMessage));
+    idleLabel_ = new QLabel(Translated(kIdleMessage));
     bar->addWidget(idleLabel_, 1);
     // The lock indicators: Qt reports no lock states, so they stay in the grey of an
     // indicator that is off.
     for (std::string_view indicator : kIndicators) {
-        auto* label = new QLabel(Utf8(indicator));
+        auto* label = new QLabel(Translated(indicator));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         label->setAlignment(Qt::AlignCenter);

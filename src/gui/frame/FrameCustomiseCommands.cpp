@@ -91,7 +91,7 @@ void CMainFrame::OnKeyConfig() {
             QString error;
             const QString editor = FromShiftJis(settings_.GetString(SettingKey::editor)).trimmed();
             if (!LaunchEditor(editor, path, &error)) {
-                ShowStatus(QString::fromUtf8("エディタを起動できません: %1").arg(error));
+                ShowStatus(tr("エディタを起動できません: %1").arg(error));
             }
         },
         this);
@@ -100,7 +100,7 @@ void CMainFrame::OnKeyConfig() {
         return;
     }
     if (!core_->LoadKeyFile(ToCorePathOrEmpty(dialog.m_path))) {
-        ShowStatus(QString::fromUtf8("キー定義ファイル %1 を読めません").arg(dialog.m_path));
+        ShowStatus(tr("キー定義ファイル %1 を読めません").arg(dialog.m_path));
     }
 }
 
@@ -110,10 +110,9 @@ void CMainFrame::OnClientSettings() {
     if (Dialog(dialog) == QDialog::Rejected) {
         return;
     }
-    if (dialog.m_scope >= 0) {
-        settings_.SetInt(SettingKey::userview, dialog.m_scope);
-        userList_->Refresh();
-    }
+    // No button checked stores -1, which the list shows as its own channel only; the list
+    // takes the new scope at its next update.
+    settings_.SetInt(SettingKey::userview, dialog.m_scope);
 }
 
 void CMainFrame::OnFocusToggle() {
@@ -159,7 +158,7 @@ void CMainFrame::OnHelp(bool keyword) {
     }
 #else
     (void)keyword;
-    ShowStatus(QString::fromUtf8("ヘルプはこのビルドに含まれていません"));
+    ShowStatus(tr("ヘルプはこのビルドに含まれていません"));
 #endif
 }
 

@@ -26,13 +26,25 @@ void CMainFrame::OnStopLog() {
 }
 
 void CMainFrame::OnStartLog() {
-    const QString proposed = FromCorePath(core_->Log().ProposeManualLogPath());
-    const QString chosen = hooks_.chooseLogFile(proposed);
-    if (chosen.isEmpty()) {
-        return;  // the proposal stays the log path; nothing else changes
+    QString proposed = FromCorePath(core_->Log().ProposeManualLogPath());
+    std::optional<std::string> path;
+    // A path the core cannot name (a character code page 932 lacks) is refused and the picker
+    // comes back on it, so nothing empty is stored as the log directory.
+    while (!path) {
+        QString chosen;
+        Modal([&] { chosen = hooks_.chooseLogFile(proposed); });
+        if (chosen.isEmpty()) {
+            return;  // the proposal stays the log path; nothing else changes
+        }
+        path = ToCorePath(chosen);
+        if (!path) {
+            Warn(tr("「%1」は Shift-JIS で表せない文字のため使えません。")
+                     .arg(FirstUnencodable(chosen)));
+            proposed = chosen;
+        }
     }
-    if (!core_->Log().StartManualLog(ToCorePathOrEmpty(chosen))) {
-        ShowStatus(QString::fromUtf8("ログファイル %1 を開けません").arg(chosen));
+    if (!core_->Log().StartManualLog(*path)) {
+        ShowStatus(tr("ログファイル %1 を開けません").arg(FromCorePath(*path)));
     }
     UpdateTitle();
 }

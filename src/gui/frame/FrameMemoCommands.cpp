@@ -5,11 +5,11 @@
 namespace tessel::gui {
 
 void CMainFrame::OnMemoLoad() {
-    memo_->Load();
+    Modal([this] { memo_->Load(); });
 }
 
 void CMainFrame::OnMemoSave() {
-    memo_->Save();
+    Modal([this] { memo_->Save(); });
 }
 
 }  // namespace tessel::gui

@@ -31,7 +31,7 @@ void CMainFrame::OnSoundReceive() {
 
 void CMainFrame::OnFileSend() {
     if (core_->FileSendBusy()) {
-        ShowStatus(QString::fromUtf8("ファイルを送信中です"));
+        ShowStatus(tr("ファイルを送信中です"));
         return;
     }
     CFileSendDialog dialog(this);
@@ -50,7 +50,7 @@ void CMainFrame::OnFileSend() {
     // a path it could not name again is refused rather than sent as something else.
     const std::optional<std::string> path = ToCorePath(dialog.m_path);
     if (!path) {
-        ShowStatus(QString::fromUtf8("ファイル名に Shift-JIS で表せない文字があります"));
+        ShowStatus(tr("ファイル名に Shift-JIS で表せない文字があります"));
         return;
     }
     switch (core_->SendFile(*destination, *path)) {
@@ -58,15 +58,15 @@ void CMainFrame::OnFileSend() {
             settings_.SetString(SettingKey::prevsendfile, *path);
             break;
         case FileSender::Start::Busy:
-            ShowStatus(QString::fromUtf8("ファイルを送信中です"));
+            ShowStatus(tr("ファイルを送信中です"));
             break;
         case FileSender::Start::TooLarge:
-            ShowStatus(QString::fromUtf8("ファイル %1 は %2 バイトを超えるため送信しません")
+            ShowStatus(tr("ファイル %1 は %2 バイトを超えるため送信しません")
                            .arg(dialog.m_path)
                            .arg(kMaxSendFileSize));
             break;
         case FileSender::Start::CannotRead:
-            ShowStatus(QString::fromUtf8("ファイル %1 を読めません").arg(dialog.m_path));
+            ShowStatus(tr("ファイル %1 を読めません").arg(dialog.m_path));
             break;
     }
 }
@@ -75,16 +75,16 @@ void CMainFrame::OnFileSendChanged(const FileSendProgress& progress) {
     const QString name = FromShiftJis(progress.name);
     switch (progress.state) {
         case FileSendProgress::State::Sending:
-            ShowStatus(QString::fromUtf8("ファイル %1 を送信中 (%2/%3)")
+            ShowStatus(tr("ファイル %1 を送信中 (%2/%3)")
                            .arg(name)
                            .arg(progress.sent)
                            .arg(progress.total));
             break;
         case FileSendProgress::State::Sent:
-            ShowStatus(QString::fromUtf8("ファイル %1 を送信しました").arg(name));
+            ShowStatus(tr("ファイル %1 を送信しました").arg(name));
             break;
         case FileSendProgress::State::Stopped:
-            ShowStatus(QString::fromUtf8("ファイル %1 の送信を中断しました").arg(name));
+            ShowStatus(tr("ファイル %1 の送信を中断しました").arg(name));
             break;
     }
 }

@@ -21,7 +21,7 @@ namespace tessel::gui {
 std::optional<std::string> CMainFrame::DialogText(const QString& text) {
     std::optional<std::string> bytes = ToShiftJis(text);
     if (!bytes) {
-        Warn(QString::fromUtf8("「%1」は Shift-JIS で表せない文字のため送信できません。")
+        Warn(tr("「%1」は Shift-JIS で表せない文字のため送信できません。")
                  .arg(FirstUnencodable(text)));
     }
     return bytes;
@@ -51,10 +51,6 @@ void CMainFrame::OnConnect() {
     const std::optional<std::string> handle = DialogText(dialog.m_handle);
     const std::optional<std::string> channel = DialogText(dialog.m_channel);
     if (!host || !handle || !channel) {
-        return;
-    }
-    if (host->size() >= kLineFieldSize) {
-        Warn(QString::fromUtf8("ホスト名が長すぎます（%1 バイトまで）。").arg(kLineFieldSize - 1));
         return;
     }
     core_->Connect(*host, dialog.m_port, *handle, *channel);
@@ -144,7 +140,7 @@ void CMainFrame::OnMacro(int id) {
     bool finishLine = false;
     switch (core_->RunMacro(id, input_->CaretLineText(), finishLine)) {
         case MacroRun::TooLong:
-            ShowStatus(QString::fromUtf8("マクロを展開した文が長すぎるため送信しません"));
+            ShowStatus(tr("マクロを展開した文が長すぎるため送信しません"));
             break;
         case MacroRun::Unusable:
             ShowStatus(CTesselInputView::NotShiftJisMessage(input_->CaretLineString()));

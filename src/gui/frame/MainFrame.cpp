@@ -105,12 +105,6 @@ void CMainFrame::PreCreateWindow() {
     proportions_.x = settings_.GetInt(SettingKey::propotion_x);
     proportions_.y = settings_.GetInt(SettingKey::propotion_y);
     proportions_.memo = settings_.GetInt(SettingKey::propotion_memo);
-    // Faces stored on another system may be missing here: each gets an installed Japanese
-    // face as its substitute before any pane asks for it; the settings keep the stored name.
-    for (const SettingKey face :
-         {SettingKey::fontname, SettingKey::inputfontname, SettingKey::memofontname}) {
-        EnsureFamilyUsable(FromShiftJis(settings_.GetString(face)));
-    }
     recvFile_ = settings_.GetInt(SettingKey::isrecvfile);
     recvWave_ = settings_.GetInt(SettingKey::isrecvwave);
 
@@ -306,17 +300,22 @@ int CMainFrame::AcceleratorCommand(QKeyCombination keys) const {
 }
 
 int CMainFrame::Dialog(QDialog& dialog) {
+    int result = QDialog::Rejected;
+    Modal([&] { result = hooks_.runDialog(dialog); });
+    return result;
+}
+
+void CMainFrame::Modal(const std::function<void()>& run) {
     // Typing goes on where it was once the dialog is gone, even where no window manager hands
     // the activation back.
     QPointer<QWidget> focus = QApplication::focusWidget();
-    const int result = hooks_.runDialog(dialog);
+    run();
     if (isVisible()) {
         activateWindow();
         if (focus) {
             focus->setFocus(Qt::OtherFocusReason);
         }
     }
-    return result;
 }
 
 void CMainFrame::Warn(const QString& text) {
@@ -427,13 +426,13 @@ void CMainFrame::OnViewStatusBar() {
 }
 
 void CMainFrame::OnSettingsWriteFailed() {
-    ShowStatus(QString::fromUtf8("設定を %1 に保存できません。変更はこの実行の間だけ有効です")
+    ShowStatus(tr("設定を %1 に保存できません。変更はこの実行の間だけ有効です")
                    .arg(FromCorePath(settings_.ProfilePath())));
 }
 
 void CMainFrame::PostCommandText(std::string_view text) {
     if (!core_->PostCommand(text)) {
-        ShowStatus(QString::fromUtf8("コマンドが長すぎるため送信しません"));
+        ShowStatus(tr("コマンドが長すぎるため送信しません"));
     }
 }
 

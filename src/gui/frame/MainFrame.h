@@ -137,6 +137,8 @@ class CMainFrame : public QMainWindow {
     void SaveWindowPlacement();
     void OnSplitterMoved(QSplitter* splitter);
     int Dialog(QDialog& dialog);
+    // Runs something modal (a dialog, a file picker) and gives the focus back afterwards.
+    void Modal(const std::function<void()>& run);
     // The command an accelerator runs from these keys; 0 for none and for the edit commands,
     // which stay with the focused pane.
     int AcceleratorCommand(QKeyCombination keys) const;

@@ -55,7 +55,7 @@ CHelpWindow::CHelpWindow(const QString& manualRoot, QWidget* parent)
     : QMainWindow(parent), m_root(manualRoot) {
     // A window of its own even when the main frame owns it.
     setWindowFlag(Qt::Window, true);
-    setWindowTitle(QStringLiteral("tessel ヘルプ"));
+    setWindowTitle(tr("tessel ヘルプ"));
     setWindowIcon(ApplicationIcon());
     BuildUi();
     LoadManual();
@@ -87,8 +87,7 @@ void CHelpWindow::BuildUi() {
     auto* keywordPane = new QWidget(this);
     auto* keywordLayout = new QVBoxLayout(keywordPane);
     keywordLayout->setContentsMargins(4, 4, 4, 4);
-    auto* keywordLabel =
-        new QLabel(QStringLiteral("キーワードを入力してください(&K):"), keywordPane);
+    auto* keywordLabel = new QLabel(tr("キーワードを入力してください(&K):"), keywordPane);
     m_keywordField = new QLineEdit(keywordPane);
     m_keywordField->setClearButtonEnabled(true);
     keywordLabel->setBuddy(m_keywordField);
@@ -98,8 +97,8 @@ void CHelpWindow::BuildUi() {
     keywordLayout->addWidget(m_keywordList);
 
     m_tabs = new QTabWidget(this);
-    m_tabs->addTab(m_contentsTree, QStringLiteral("目次"));
-    m_tabs->addTab(keywordPane, QStringLiteral("キーワード"));
+    m_tabs->addTab(m_contentsTree, tr("目次"));
+    m_tabs->addTab(keywordPane, tr("キーワード"));
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_tabs);
@@ -109,15 +108,15 @@ void CHelpWindow::BuildUi() {
     splitter->setSizes({260, 640});
     setCentralWidget(splitter);
 
-    auto* bar = addToolBar(QStringLiteral("ナビゲーション"));
+    auto* bar = addToolBar(tr("ナビゲーション"));
     bar->setMovable(false);
-    m_back = bar->addAction(QStringLiteral("戻る"), m_browser, &QTextBrowser::backward);
+    m_back = bar->addAction(tr("戻る"), m_browser, &QTextBrowser::backward);
     m_back->setShortcut(QKeySequence::Back);
     m_back->setEnabled(false);
-    m_forward = bar->addAction(QStringLiteral("進む"), m_browser, &QTextBrowser::forward);
+    m_forward = bar->addAction(tr("進む"), m_browser, &QTextBrowser::forward);
     m_forward->setShortcut(QKeySequence::Forward);
     m_forward->setEnabled(false);
-    QAction* home = bar->addAction(QStringLiteral("目次"), this, &CHelpWindow::ShowContents);
+    QAction* home = bar->addAction(tr("目次"), this, &CHelpWindow::ShowContents);
     home->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Home));
     connect(m_browser, &QTextBrowser::backwardAvailable, m_back, &QAction::setEnabled);
     connect(m_browser, &QTextBrowser::forwardAvailable, m_forward, &QAction::setEnabled);
@@ -141,8 +140,8 @@ void CHelpWindow::LoadManual() {
     const QString contents = ReadUtf8(m_root + QLatin1Char('/') + QLatin1String(kContentsPage));
     const QString keywords = ReadUtf8(m_root + QLatin1Char('/') + QLatin1String(kKeywordPage));
     if (contents.isEmpty()) {
-        m_browser->setHtml(QStringLiteral("<p>ヘルプファイルが見つかりません: %1</p>")
-                               .arg(m_root.toHtmlEscaped()));
+        m_browser->setHtml(
+            tr("<p>ヘルプファイルが見つかりません: %1</p>").arg(m_root.toHtmlEscaped()));
         return;
     }
     m_contents = ReadManualLinks(contents, PageUrl(m_root, QLatin1String(kContentsPage)));

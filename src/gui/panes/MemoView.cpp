@@ -1,5 +1,6 @@
 #include "gui/panes/MemoView.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QSaveFile>
@@ -21,13 +22,15 @@ CMemoView::Dialogs DefaultDialogs(QWidget* owner) {
                     : QFileDialog::getOpenFileName(owner, QString(), initialPath, kFilter);
     };
     dialogs.askSave = [owner] {
-        return QMessageBox::question(owner, QStringLiteral("メモのセーブ確認"),
-                                     QStringLiteral("メモがセーブされていません。セーブしますか？"),
-                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                     QMessageBox::Yes);
+        return QMessageBox::question(
+            owner, QCoreApplication::translate("tessel::gui::CMemoView", "メモのセーブ確認"),
+            QCoreApplication::translate("tessel::gui::CMemoView",
+                                        "メモがセーブされていません。セーブしますか？"),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     };
     dialogs.warn = [owner](const QString& message) {
-        QMessageBox::warning(owner, QStringLiteral("メモ"), message);
+        QMessageBox::warning(owner, QCoreApplication::translate("tessel::gui::CMemoView", "メモ"),
+                             message);
     };
     return dialogs;
 }
@@ -88,14 +91,14 @@ void CMemoView::StoreDirectory() const {
 bool CMemoView::LoadFrom(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        dialogs_.warn(QStringLiteral("メモファイル「%1」を読み込めませんでした。\n%2")
-                          .arg(path, file.errorString()));
+        dialogs_.warn(
+            tr("メモファイル「%1」を読み込めませんでした。\n%2").arg(path, file.errorString()));
         return false;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        dialogs_.warn(QStringLiteral("メモファイル「%1」を読み込めませんでした。\n%2")
-                          .arg(path, file.errorString()));
+        dialogs_.warn(
+            tr("メモファイル「%1」を読み込めませんでした。\n%2").arg(path, file.errorString()));
         return false;
     }
     QString text = FromShiftJis(std::string_view(bytes.constData(), bytes.size()));
@@ -111,9 +114,8 @@ bool CMemoView::SaveTo(const QString& path) {
     const QString text = WithCrLf(toPlainText());
     const std::optional<std::string> bytes = TypedTextToShiftJis(text);
     if (!bytes) {
-        dialogs_.warn(
-            QStringLiteral("「%1」はシフトJISで表せない文字のため、メモを保存できませんでした。")
-                .arg(FirstUntypable(text)));
+        dialogs_.warn(tr("「%1」はシフトJISで表せない文字のため、メモを保存できませんでした。")
+                          .arg(FirstUntypable(text)));
         return false;
     }
     // The old file stays whole until the new text is completely on disk.
@@ -122,8 +124,8 @@ bool CMemoView::SaveTo(const QString& path) {
         file.write(bytes->data(), static_cast<qint64>(bytes->size())) !=
             static_cast<qint64>(bytes->size()) ||
         !file.commit()) {
-        dialogs_.warn(QStringLiteral("メモファイル「%1」に書き込めませんでした。\n%2")
-                          .arg(path, file.errorString()));
+        dialogs_.warn(
+            tr("メモファイル「%1」に書き込めませんでした。\n%2").arg(path, file.errorString()));
         return false;
     }
     document()->setModified(false);

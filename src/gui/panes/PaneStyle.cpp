@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "gui/platform/FontSubstitution.h"
 #include "gui/platform/TextCodec.h"
 
 namespace tessel::gui {
@@ -19,13 +20,11 @@ std::int32_t RefFromColour(const QColor& colour) {
 }
 
 QFont FontFromSettings(const Settings& settings, SettingKey faceKey, SettingKey sizeKey) {
-    QFont font(FromShiftJis(settings.GetString(faceKey)));
     std::int32_t tenths = settings.GetInt(sizeKey);
     if (tenths <= 0) {
         tenths = settings.DefaultInt(sizeKey);
     }
-    font.setPointSizeF(tenths / 10.0);
-    return font;
+    return PaneFont(FromShiftJis(settings.GetString(faceKey)), tenths);
 }
 
 int TenthsOfPoint(const QFont& font) {

@@ -66,7 +66,7 @@ QString CTesselInputView::CaretLineString() const {
 }
 
 QString CTesselInputView::NotShiftJisMessage(const QString& line) {
-    return QStringLiteral("「%1」はシフトJISで表せない文字のため、この行は送信しませんでした。")
+    return tr("「%1」はシフトJISで表せない文字のため、この行は送信しませんでした。")
         .arg(FirstUntypable(line));
 }
 
@@ -104,12 +104,12 @@ bool CTesselInputView::SendLine(const QString& line) {
     std::string_view text = *bytes;
     if (text.size() > kMaxCommandText) {
         text = CutAtCharacter(text, kMaxCommandText);
-        emit statusMessage(QStringLiteral("行が長すぎるため、先頭の%1バイトだけを送信しました。")
-                               .arg(text.size()));
+        emit statusMessage(
+            tr("行が長すぎるため、先頭の%1バイトだけを送信しました。").arg(text.size()));
     }
     if (!send_(text, giveUp_)) {
         emit statusMessage(
-            QStringLiteral("前の要求の送信が終わらないため、入力した行を送信できませんでした。"));
+            tr("前の要求の送信が終わらないため、入力した行を送信できませんでした。"));
         return false;
     }
     std::this_thread::sleep_for(pause_);

@@ -20,10 +20,10 @@ struct Column {
 };
 
 constexpr Column kColumns[] = {
-    {"名前", 80},
-    {"属性", 20},
-    {"チャネル", 80},
-    {"アドレス", 120},
+    {QT_TRANSLATE_NOOP("tessel::gui::CTesselUserView", "名前"), 80},
+    {QT_TRANSLATE_NOOP("tessel::gui::CTesselUserView", "属性"), 20},
+    {QT_TRANSLATE_NOOP("tessel::gui::CTesselUserView", "チャネル"), 80},
+    {QT_TRANSLATE_NOOP("tessel::gui::CTesselUserView", "アドレス"), 120},
 };
 
 }  // namespace
@@ -38,7 +38,7 @@ CTesselUserView::CTesselUserView(const Settings& settings, QWidget* parent)
     setColumnCount(static_cast<int>(std::size(kColumns)));
     QStringList titles;
     for (const Column& column : kColumns) {
-        titles << QString::fromUtf8(column.title);
+        titles << tr(column.title);
     }
     setHeaderLabels(titles);
     for (int i = 0; i < columnCount(); ++i) {

@@ -32,7 +32,7 @@ class CTesselUserView : public QTreeWidget {
 
   public slots:
     // All rows of the last table again, in the order the scope asks for (read from the
-    // settings now, so a change of scope shows at once).
+    // settings now, so a change of scope shows at the next update).
     void Refresh();
     // The connection ended.
     void Clear();

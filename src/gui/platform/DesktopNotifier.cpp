@@ -21,10 +21,33 @@ void ShowDesktopNotification(const QString& summary, const QString& body) {
     // no actions, the entry as a hint, the server's default timeout.
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("tessel"));
-    call << QStringLiteral("tessel") << quint32(0) << QStringLiteral("tessel") << summary << body
-         << QStringList() << hints << qint32(-1);
+    call << QStringLiteral("tessel") << quint32(0) << QStringLiteral("tessel") << summary
+         << NotificationBody(body) << QStringList() << hints << qint32(-1);
     // Asynchronous: a notification service that is slow or absent never holds the window up.
     bus.asyncCall(call);
+}
+
+QString NotificationBody(const QString& plain) {
+    // The summary is plain text by the notification specification; only the body is read
+    // as markup, where the specification's few entities are all a reader expands.
+    QString body;
+    body.reserve(plain.size());
+    for (const QChar c : plain) {
+        switch (c.unicode()) {
+            case '&':
+                body += QStringLiteral("&amp;");
+                break;
+            case '<':
+                body += QStringLiteral("&lt;");
+                break;
+            case '>':
+                body += QStringLiteral("&gt;");
+                break;
+            default:
+                body += c;
+        }
+    }
+    return body;
 }
 
 }  // namespace tessel::gui

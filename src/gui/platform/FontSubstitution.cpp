@@ -61,12 +61,28 @@ void InstallDefaultFontSubstitutions() {
 }
 
 QFont PaneFont(const QString& family, int tenthsOfPoint) {
-    EnsureFamilyUsable(family);
-    QFont font(family);
+    // A Windows face with its registered substitute keeps its name and draws through it; any
+    // other missing face draws with the fallback, for this font alone.
+    QString drawn = family;
+    if (!family.isEmpty() && !QFontDatabase::hasFamily(family)) {
+        bool substituted = false;
+        for (const QString& substitute : QFont::substitutes(family)) {
+            substituted = substituted || QFontDatabase::hasFamily(substitute);
+        }
+        const QString fallback = JapaneseFallbackFamily();
+        if (!substituted && !fallback.isEmpty()) {
+            drawn = fallback;
+        }
+    }
+    QFont font(drawn);
     if (tenthsOfPoint > 0) {
         font.setPointSizeF(tenthsOfPoint / 10.0);
     }
     return font;
+}
+
+QString ShownFamily(const QFont& font) {
+    return QFontInfo(font).family();
 }
 
 }  // namespace tessel::gui

@@ -24,7 +24,13 @@ QString EnsureFamilyUsable(const QString& family);
 void InstallDefaultFontSubstitutions();
 
 // A pane font from a stored face name and a size in tenths of a point (120 is 12 points).
-// The face stays the stored name, so QFont::family() reports what the settings hold.
+// A Windows face that is not installed keeps its name and draws through its registered
+// substitute; any other missing face draws with the Japanese fallback, chosen for this font
+// alone, so no substitution is registered that the menus or dialogs could pick up. The
+// settings keep the stored name either way.
 QFont PaneFont(const QString& family, int tenthsOfPoint);
+
+// The face a font is drawn with, which a font picker should start on.
+QString ShownFamily(const QFont& font);
 
 }  // namespace tessel::gui

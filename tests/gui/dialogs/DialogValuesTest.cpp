@@ -31,6 +31,64 @@ class DialogValuesTest : public QObject {
         QCOMPARE(roll.SidesEdit()->text(), QStringLiteral("6"));
     }
 
+    // Texts that cannot be kept or sent are refused while the dialog is open: the field keeps
+    // its focus and what was typed, and nothing is stored.
+    void refusalsKeepTheDialogOpen_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        const QString noShiftJis = QString::fromUtf8("\xF0\x9F\x8E\xB2");  // a die emoji
+        QTest::newRow("log directory") << "autolog"
+                                       << "directory"
+                                       << "/tmp/" + noShiftJis;
+        QTest::newRow("log name") << "autolog"
+                                  << "pattern" << noShiftJis + "%y.log";
+        QTest::newRow("receive directory") << "receive"
+                                           << "directory"
+                                           << "/tmp/" + noShiftJis;
+        QTest::newRow("empty receive directory") << "receive"
+                                                 << "directory"
+                                                 << "";
+        QTest::newRow("host of 256 bytes") << "connect"
+                                           << "host" << QString(256, 'h');
+        QTest::newRow("sound name") << "sound"
+                                    << "sound" << noShiftJis + ".wav";
+    }
+    void refusalsKeepTheDialogOpen() {
+        QFETCH(QString, dialog);
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        std::unique_ptr<CTesselDialog> shownDialog;
+        QLineEdit* edit = nullptr;
+        if (dialog == "autolog") {
+            auto* log = new CAutoLogSettingsDialog;
+            edit = field == "directory" ? log->DirectoryEdit() : log->PatternEdit();
+            shownDialog.reset(log);
+        } else if (dialog == "receive") {
+            auto* receive = new CFileReceiveDialog;
+            receive->m_accept = 1;
+            edit = receive->DirectoryEdit();
+            shownDialog.reset(receive);
+        } else if (dialog == "connect") {
+            auto* connect = new CConnectDialog;
+            edit = connect->HostEdit();
+            shownDialog.reset(connect);
+        } else {
+            auto* sound = new CSoundSendDialog([](const QString&) {});
+            edit = sound->SoundEdit();
+            shownDialog.reset(sound);
+        }
+        ShownDialog shown;
+        QVERIFY(shown.Show(*shownDialog));
+        edit->setText(text);
+        shownDialog->OnOK();
+        QCOMPARE(shown.messages.size(), 1);
+        QVERIFY(shownDialog->isVisible());
+        QCOMPARE(shownDialog->result(), int(QDialog::Rejected));
+        QCOMPARE(shownDialog->focusWidget(), edit);
+        QCOMPARE(edit->text(), text);
+    }
+
     void rangeChecks_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");

@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QFontInfo>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
@@ -8,6 +9,7 @@
 
 #include <set>
 
+#include "gui/dialogs/FontSettingsDialog.h"
 #include "gui/dialogs/RollDialog.h"
 #include "gui/frame/CommandTable.h"
 #include "gui/frame/FrameTestSupport.h"
@@ -128,6 +130,10 @@ class FrameCommandTest : public QObject {
         f.frame->InputView()->setFocus();
         QTest::keyClick(f.frame->InputView(), Qt::Key_R, Qt::ControlModifier);
         QVERIFY(f.dialogsOpened.empty());
+        // Offline, Ctrl+A is a disabled quick roll: it does nothing, not the pane's select-all.
+        f.frame->InputView()->insertPlainText("abc");
+        QTest::keyClick(f.frame->InputView(), Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(!f.frame->InputView()->textCursor().hasSelection());
         QVERIFY(!f.frame->RunCommand(kRoll));
         QVERIFY(f.dialogsOpened.empty());
 
@@ -206,13 +212,43 @@ class FrameCommandTest : public QObject {
     void missingStoredFaceIsSubstituted() {
         const QString fallback = JapaneseFallbackFamily();
         if (fallback.isEmpty()) {
-            QSKIP("no Japanese font installed (scripts/install-deps installs one)");
+            QFAIL("no Japanese font installed (scripts/install-deps installs one)");
         }
         FrameFixture f;
         f.dir.Write("tessel.ini", "[WindowStyle]\r\ninputfontname=Tessel Missing Face\r\n");
         f.Open();
         QCOMPARE(QFontInfo(f.frame->InputView()->font()).family(), fallback);
         QCOMPARE(f.settings->GetString(SettingKey::inputfontname), "Tessel Missing Face");
+    }
+
+    // The font picker starts on the face the pane shows; a new size alone keeps the stored
+    // face, and no stand-in face reaches the menu bar.
+    void fontPickerStartsOnTheShownFace() {
+        const QString fallback = JapaneseFallbackFamily();
+        if (fallback.isEmpty()) {
+            QFAIL("no Japanese font installed (scripts/install-deps installs one)");
+        }
+        FrameFixture f;
+        f.dir.Write("tessel.ini", "[WindowStyle]\r\nfontname=Tessel Missing Face\r\n");
+        f.Open();
+        const QString menuFace = QFontInfo(f.frame->menuBar()->font()).family();
+        QString offered;
+        f.answer = [&](QDialog& dialog) {
+            auto& fonts = dynamic_cast<CFontSettingsDialog&>(dialog);
+            fonts.m_chooseFont = [&](QWidget*, const QFont& initial) -> std::optional<QFont> {
+                offered = initial.family();
+                QFont bigger = initial;
+                bigger.setPointSize(20);
+                return bigger;
+            };
+            fonts.DisplayButton()->click();
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(f.frame->RunCommand(kFonts));
+        QCOMPARE(offered, fallback);
+        QCOMPARE(f.settings->GetString(SettingKey::fontname), "Tessel Missing Face");
+        QCOMPARE(f.settings->GetInt(SettingKey::fontsize), 200);
+        QCOMPARE(QFontInfo(f.frame->menuBar()->font()).family(), menuFace);
     }
 
     // A line that calls the user reaches the desktop when that is switched on and the window

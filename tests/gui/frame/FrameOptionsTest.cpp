@@ -1,9 +1,11 @@
 #include <QAction>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "gui/dialogs/ColorSettingsDialog.h"
@@ -28,7 +30,7 @@ namespace {
 
 constexpr int kConnect = 32771, kMode = 32782, kPrivateMessage = 32783, kFileReceive = 32787,
               kFileSend = 32788, kSoundReceive = 32801, kSoundSend = 32802, kColours = 32803,
-              kNotify = 32902;
+              kNotify = 32902, kStartLog = 32778, kClientSettings = 32851;
 
 // tessel-relay with a terminal player "jiro" who accepts files, and the frame as "taro".
 struct RelayWithJiro : FrameFixture {
@@ -273,6 +275,84 @@ class FrameOptionsTest : public QObject {
         }
         QVERIFY(!f.jiroDir.Exists("recv/f32769.bin"));
         QCOMPARE(f.settings->GetString(SettingKey::prevsendfile), f.dir.dir() + "f32768.bin");
+    }
+
+    // A peer's pieces named after the program's own files (the settings, the key file, the
+    // open log) never replace them, even with the working directory as the receive directory;
+    // an ordinary file from the same peer still arrives.
+    void aPeerCannotReplaceTheProgramsOwnFiles() {
+        RelayWithJiro f;
+        f.dir.Write("tessel.key", "F1=hello\r\n");
+        f.Start();
+        f.answer = [&](QDialog& dialog) {
+            auto& receive = dynamic_cast<CFileReceiveDialog&>(dialog);
+            receive.m_directory = QString::fromStdString(f.dir.dir());
+            receive.m_accept = 1;
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(f.frame->RunCommand(kFileReceive));
+        f.chosenLogFile = QString::fromStdString(f.dir.dir()) + "chat.log";
+        QVERIFY(f.frame->RunCommand(kStartLog));
+        const std::string ini = f.dir.Read("tessel.ini");
+        const std::string key = f.dir.Read("tessel.key");
+
+        RawRelayPeer peer(f.port.toInt());
+        QVERIFY(peer.connected());
+        peer.Request("OPEN 127.0.0.1 evil");
+        peer.Request("JOIN #main");
+        for (const char* name : {"tessel.ini", "tessel.key", "chat.log", "arrived.txt"}) {
+            peer.Request("SENDMESG taro", std::string("CC FILESEND ") + name + " 255 5\nEVIL!");
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(f.dir.Read("arrived.txt"), std::string("EVIL!"), 10000);
+        QCOMPARE(f.dir.Read("tessel.ini"), ini);
+        QCOMPARE(f.dir.Read("tessel.key"), key);
+        QVERIFY(f.dir.Read("chat.log").find("EVIL!") == std::string::npos);
+        QVERIFY(f.frame->Log().IsLogging());
+    }
+
+    // A file in a folder with a Japanese name goes out byte for byte under its Japanese name;
+    // one that cannot be read is reported and nothing starts.
+    void aFileFromAJapaneseFolderArrivesWhole() {
+        RelayWithJiro f;
+        f.Start();
+        const std::string folder = f.dir.dir() + "\xE5\x9C\xB0\xE5\x9B\xB3/";  // 地図
+        std::filesystem::create_directory(folder);
+        const std::string name = "\xE6\xB4\x9E\xE7\xAA\x9F.bin";  // 洞窟.bin
+        const std::string data = Bytes(1500);
+        std::ofstream(folder + name, std::ios::binary) << data;
+        QString path = QString::fromStdString(folder + name);
+        f.answer = [&](QDialog& dialog) {
+            auto& send = dynamic_cast<CFileSendDialog&>(dialog);
+            send.m_destination = "jiro";
+            send.m_path = path;
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(f.frame->RunCommand(kFileSend));
+        QTRY_VERIFY_WITH_TIMEOUT(f.jiroDir.Read("recv/" + name) == data, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            f.frame->statusBar()->currentMessage().contains(QString::fromUtf8("送信しました")),
+            15000);
+
+        path = QString::fromStdString(folder + "missing.bin");
+        QVERIFY(f.frame->RunCommand(kFileSend));
+        QVERIFY(f.frame->statusBar()->currentMessage().contains(QString::fromUtf8("読めません")));
+        QVERIFY(!f.frame->Core().FileSendBusy());
+    }
+
+    // Confirming the client settings with no scope checked stores -1.
+    void clientSettingsWithNoScopeStoreMinusOne() {
+        FrameFixture f;
+        f.Open();
+        f.answer = [](QDialog& dialog) {
+            for (QRadioButton* button : dialog.findChildren<QRadioButton*>()) {
+                button->setAutoExclusive(false);
+                button->setChecked(false);
+            }
+            dynamic_cast<CTesselDialog&>(dialog).OnOK();
+            return dialog.result();
+        };
+        QVERIFY(f.frame->RunCommand(kClientSettings));
+        QCOMPARE(f.settings->GetInt(SettingKey::userview), -1);
     }
 };
 

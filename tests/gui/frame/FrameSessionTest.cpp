@@ -1,4 +1,5 @@
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTest>
 
 #include "gui/dialogs/ConnectDialog.h"
@@ -158,6 +159,17 @@ class FrameSessionTest : public QObject {
         QVERIFY(QString::fromStdString(f.Next("hello world")).contains("hello world"));
         // The words were used: the pane goes on with a fresh line.
         QCOMPARE(f.frame->InputView()->toPlainText(), "hello world\n");
+
+        // Words Shift-JIS cannot hold are refused as Enter refuses them, not sent blank; a
+        // macro that takes no words still runs.
+        const QString die = QString::fromUtf8("\xF0\x9F\x8E\xB2");
+        f.frame->InputView()->insertPlainText("roll " + die);
+        QTest::keyClick(f.frame->InputView(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(f.frame->statusBar()->currentMessage().contains(die));
+        QTest::keyClick(f.frame->InputView(), Qt::Key_F3);
+        const std::string next = f.Next("GETUSER");
+        QVERIFY2(next.find("SENDMESG") == std::string::npos, next.c_str());
+        QCOMPARE(f.frame->InputView()->toPlainText(), "hello world\nroll " + die);
     }
 };
 

@@ -3,10 +3,16 @@
 #include <QDialog>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "connection/ConnectionState.h"
@@ -73,5 +79,46 @@ inline void SetConnection(int connecting, int pending, int connected) {
                        : pending    ? ConnectionPhase::Pending
                                     : ConnectionPhase::Idle);
 }
+
+// A player of the relay who is nothing but a socket: it says exactly what a test scripts, as a
+// hostile peer would, and never reads (the relay keeps what it is sent).
+class RawRelayPeer {
+  public:
+    explicit RawRelayPeer(int port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in where{};
+        where.sin_family = AF_INET;
+        where.sin_port = htons(static_cast<std::uint16_t>(port));
+        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = ::connect(fd_, reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
+    }
+    ~RawRelayPeer() { ::close(fd_); }
+    RawRelayPeer(const RawRelayPeer&) = delete;
+    RawRelayPeer& operator=(const RawRelayPeer&) = delete;
+
+    bool connected() const { return connected_; }
+
+    // One request: its line, and a body of the given content type when there is one.
+    void Request(std::string_view line, std::string_view body = {},
+                 std::string_view type = "tesra/binary") {
+        std::string out = "TesseraRELAY 0.2\ntoServer\n";
+        out.append(line).append("\n");
+        if (!body.empty()) {
+            out.append("Content-length: ").append(std::to_string(body.size())).append("\n");
+            out.append("Content-type: ").append(type).append("\n");
+        }
+        out.append("ID: c***001\n\n").append(body);
+        for (std::string_view rest = out; !rest.empty();) {
+            const ssize_t n = ::send(fd_, rest.data(), rest.size(), MSG_NOSIGNAL);
+            if (n <= 0) {
+                return;
+            }
+            rest.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+
+  private:
+    int fd_;
+    bool connected_ = false;
+};
 
 }  // namespace tessel::gui::test

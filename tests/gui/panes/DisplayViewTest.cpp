@@ -183,8 +183,10 @@ class DisplayViewTest : public QObject {
     }
 
     void keysTypedInTheDisplayGoToTheInputPane() {
-        Pane pane;
+        // The window outlives the pane, so the pane leaves it on any way out of the test and
+        // is deleted once, by its owner.
         QWidget window;
+        Pane pane;
         auto* layout = new QVBoxLayout(&window);
         auto* input = new QPlainTextEdit;
         layout->addWidget(input);
@@ -198,7 +200,6 @@ class DisplayViewTest : public QObject {
         QCOMPARE(input->toPlainText(), QString("2d6"));
         QVERIFY(input->hasFocus());
         QCOMPARE(pane.view->toPlainText(), QString("\n"));
-        pane.view->setParent(nullptr);
     }
 };
 

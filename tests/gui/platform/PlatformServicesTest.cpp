@@ -1,16 +1,23 @@
+#include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSoundEffect>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
 #include <thread>
 
+#include "gui/platform/DesktopNotifier.h"
 #include "gui/platform/EditorLaunch.h"
 #include "gui/platform/FontSubstitution.h"
 #include "gui/platform/GuiFrontEnd.h"
 #include "gui/platform/QtSoundPlayer.h"
+#include "gui/platform/QtTranslations.h"
 
 using namespace tessel::gui;
 
@@ -19,6 +26,40 @@ class PlatformServicesTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // A peer's text reaches a notification service that reads markup as the peer typed it.
+    void notificationBodiesAreText_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("body");
+        QTest::newRow("plain") << "taro, roll"
+                               << "taro, roll";
+        QTest::newRow("tags") << "<b>taro</b>"
+                              << "&lt;b&gt;taro&lt;/b&gt;";
+        QTest::newRow("link") << "<a href=\"x\">x</a>"
+                              << "&lt;a href=\"x\"&gt;x&lt;/a&gt;";
+        QTest::newRow("entity") << "&amp; AT&T"
+                                << "&amp;amp; AT&amp;T";
+    }
+    void notificationBodiesAreText() {
+        QFETCH(QString, typed);
+        QFETCH(QString, body);
+        QCOMPARE(NotificationBody(typed), body);
+    }
+
+    // Qt's own buttons and menus speak Japanese whatever the locale.
+    void qtsOwnTextsAreJapanese() {
+        QVERIFY(InstallJapaneseQtTranslations(*QCoreApplication::instance()));
+        QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Yes);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QString::fromUtf8("キャンセル"));
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList texts;
+        for (const QAction* action : menu->actions()) {
+            texts << action->text();
+        }
+        QVERIFY2(!texts.join(' ').contains("Undo") && !texts.join(' ').contains("Copy"),
+                 qPrintable(texts.join(' ')));
+    }
+
     // A flood of display wake-ups from another thread leaves at most one drain request
     // waiting; an item posted after the drain started asks for a fresh one.
     void displayWakeUpsAreCoalesced() {
@@ -63,7 +104,7 @@ class PlatformServicesTest : public QObject {
     void missingWindowsFaceIsSubstituted() {
         const QString fallback = JapaneseFallbackFamily();
         if (fallback.isEmpty()) {
-            QSKIP("no Japanese font installed (scripts/install-deps installs one)");
+            QFAIL("no Japanese font installed (scripts/install-deps installs one)");
         }
         const QString windowsFace = QString::fromUtf8("ＭＳ Ｐゴシック");
         QCOMPARE(EnsureFamilyUsable(windowsFace), fallback);
