@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <string>
@@ -229,6 +230,30 @@ TEST(SettingsRoundTrip, FailedWriteKeepsTheOldValue) {
     ASSERT_TRUE(settings.SetString(SettingKey::name, "before"));
     EXPECT_FALSE(settings.SetString(SettingKey::name, "two\r\nlines"));
     EXPECT_EQ(settings.GetString(SettingKey::name), "before");
+}
+
+// A value reads back in this session as the file will give it at the next start; a write
+// that fails is told once, not at every change, and the new value stays in force.
+TEST(SettingsRoundTrip, MemoryReadsAsTheFileWillAndAFailedWriteIsToldOnce) {
+    TempDir dir;
+    Settings settings = OpenIn(dir);
+    const std::pair<std::string, std::string> rows[] = {
+        {"  taro  ", "taro"}, {"\"#main\"", "#main"}, {" \" a b \" ", " a b "}, {"x y", "x y"}};
+    for (const auto& [typed, kept] : rows) {
+        ASSERT_TRUE(settings.SetString(SettingKey::name, typed));
+        EXPECT_EQ(settings.GetString(SettingKey::name), kept);
+        EXPECT_EQ(OpenIn(dir).GetString(SettingKey::name), kept);
+    }
+
+    TempDir blocked;
+    std::filesystem::create_directory(blocked.File("tessel.ini"));  // no file can replace it
+    Settings unwritable = OpenIn(blocked);
+    int told = 0;
+    unwritable.OnFirstWriteFailure([&told] { ++told; });
+    EXPECT_FALSE(unwritable.SetInt(SettingKey::port, 1));
+    EXPECT_FALSE(unwritable.SetString(SettingKey::name, "taro"));
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(unwritable.GetInt(SettingKey::port), 1);
 }
 
 // ---- memory ----

@@ -72,6 +72,23 @@ class LoopbackPeer {
         }
     }
 
+    // Writes all of `bytes` unless the client stops taking them for `patience`; false then.
+    bool WriteWithin(std::string_view bytes, std::chrono::milliseconds patience) {
+        while (!bytes.empty()) {
+            pollfd fd{connection_, POLLOUT, 0};
+            if (::poll(&fd, 1, static_cast<int>(patience.count())) != 1) {
+                return false;
+            }
+            const ssize_t n =
+                ::send(connection_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n <= 0) {
+                return false;
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+
     // Reads until at least `count` bytes have arrived in all, or the timeout; returns all bytes
     // received so far and keeps them.
     std::string ReadAtLeast(std::size_t count,
