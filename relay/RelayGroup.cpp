@@ -26,7 +26,7 @@ constexpr std::string_view kReleaseScript =
     "return 0";
 
 // Rejected entries of the ignored-message log: a burst, then one line per window.
-constexpr int kIgnoredLogBurst = 10;
+constexpr int kIgnoredLogBurst = 16;
 constexpr std::chrono::milliseconds kIgnoredLogWindow{10'000};
 constexpr std::chrono::milliseconds kDropLogInterval{1'000};
 // How long a stopping relay waits for Redis to take its goodbye.
@@ -243,7 +243,9 @@ void RelayGroup::GoOffline(const std::string& why, Clock::time_point now) {
     pending_.clear();
     pendingBytes_ = 0;
     subscribed_.clear();
+    heard_.clear();
     subscribing_ = 0;
+    ReleaseJoins({});  // served as if alone
     const std::string where = *config_.redisHost + ":" + std::to_string(config_.redisPort);
     if (wasOnline) {
         Log("lost Redis at " + where + " (" + why +
@@ -280,6 +282,9 @@ void RelayGroup::Subscribe(const UserDirectory& users) {
             wanted.insert(ChannelKey(users.at(n).channel));
         }
     }
+    for (const Joining& j : joining_) {
+        wanted.insert(j.key);
+    }
     for (const std::string& channel : wanted) {
         if (!subscribed_.contains(channel) &&
             subscriber_.Command(OnSubscription, nullptr, {"SUBSCRIBE", channel})) {
@@ -294,6 +299,7 @@ void RelayGroup::Subscribe(const UserDirectory& users) {
         }
         // Its answer comes through the callback given with SUBSCRIBE.
         subscriber_.Command(nullptr, nullptr, {"UNSUBSCRIBE", *it});
+        heard_.erase(*it);
         it = subscribed_.erase(it);
     }
 }
@@ -402,6 +408,36 @@ bool RelayGroup::ClaimForOpen(int number, std::uint64_t serial, const std::strin
     }
     opening_.insert(number);
     return true;
+}
+
+bool RelayGroup::AwaitJoin(int number, std::uint64_t serial, const std::string& channel) {
+    std::string key = ChannelKey(channel);
+    if (state_ != State::Online || heard_.contains(key)) {
+        return false;
+    }
+    if (!subscribed_.contains(key)) {
+        if (!subscriber_.Command(OnSubscription, nullptr, {"SUBSCRIBE", key})) {
+            return false;
+        }
+        subscribed_.insert(key);
+        ++subscribing_;
+    }
+    joining_.push_back({std::move(key), number, serial});
+    return true;
+}
+
+void RelayGroup::ReleaseJoins(std::string_view key) {
+    std::erase_if(joining_, [&](const Joining& j) {
+        if (!key.empty() && j.key != key) {
+            return false;
+        }
+        GroupEvent ready;
+        ready.kind = GroupEvent::Kind::JoinReady;
+        ready.number = j.number;
+        ready.serial = j.serial;
+        events_.push_back(std::move(ready));
+        return true;
+    });
 }
 
 std::vector<GroupEvent> RelayGroup::TakeEvents() {
@@ -514,6 +550,10 @@ void RelayGroup::OnSubscription(redisAsyncContext* context, void* reply, void*) 
     const std::string_view channel(r->element[1]->str, r->element[1]->len);
     if (kind == "subscribe") {
         group->subscribing_ = std::max(0, group->subscribing_ - 1);
+        if (group->subscribed_.contains(channel)) {
+            group->heard_.emplace(channel);
+            group->ReleaseJoins(channel);
+        }
     } else if (kind == "message" && r->element[2]->type == REDIS_REPLY_STRING) {
         group->Received(channel, std::string_view(r->element[2]->str, r->element[2]->len));
     }

@@ -31,6 +31,7 @@ struct GroupEvent {
         PeerGone,      // a relay left or stopped refreshing; `relay` names it
         OpenAnswered,  // the claim made for a client's OPEN came back
         HandleLost,    // another relay's client holds the handle of client `number`
+        JoinReady,     // this relay now hears the channel client `number` is joining
     };
     Kind kind = Kind::Message;
     GroupMessage message;
@@ -75,6 +76,11 @@ class RelayGroup {
     // OpenAnswered event. False when the group cannot be asked now.
     bool ClaimForOpen(int number, std::uint64_t serial, const std::string& handle,
                       Clock::time_point now);
+
+    // Makes sure this relay hears `channel` before client `number` is told it joined, so
+    // that it misses nothing sent there after. False when it hears it already or cannot
+    // ask now; otherwise a JoinReady event follows.
+    bool AwaitJoin(int number, std::uint64_t serial, const std::string& channel);
 
     std::vector<GroupEvent> TakeEvents();
 
@@ -133,8 +139,17 @@ class RelayGroup {
     long dropped_ = 0;
     Clock::time_point dropLoggedAt_{};
 
+    struct Joining {
+        std::string key;
+        int number;
+        std::uint64_t serial;
+    };
+    void ReleaseJoins(std::string_view key);
+
     std::set<std::string, std::less<>> subscribed_;  // Redis channels asked for
+    std::set<std::string, std::less<>> heard_;       // ... and confirmed
     int subscribing_ = 0;                            // not yet confirmed
+    std::vector<Joining> joining_;
     bool stateDirty_ = true;
 
     std::map<int, std::string> claimed_;  // client number -> handle held in the group

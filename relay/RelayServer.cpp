@@ -261,8 +261,8 @@ void RelayServer::ServeInput(Connection& connection, Clock::time_point now) {
                        now);
             return;
     }
-    for (int served = 0;
-         served < kRequestsPerTurn && connection.open() && !data.empty() && !connection.held();) {
+    for (int served = 0; served < kRequestsPerTurn && connection.open() && !data.empty() &&
+                         !connection.held() && !connection.awaiting();) {
         std::optional<ReaderEvent> event = connection.reader().Next(data);
         if (!event) {
             break;
@@ -428,8 +428,24 @@ void RelayServer::FlushAll(Clock::time_point now) {
 }
 
 bool RelayServer::AwaitGroup(Connection& sender, const Request& request, Clock::time_point now) {
-    if (!group_ || request.malformed || request.code != CommandCode::Open ||
-        !handler_.users().active(sender.number())) {
+    if (!group_ || request.malformed || !handler_.users().active(sender.number())) {
+        return false;
+    }
+    if (request.code == CommandCode::Join) {
+        // The client is told it joined once this relay hears the channel.
+        const std::string channel(WordAt(request.line, 1));
+        if (!handler_.users().at(sender.number()).registered() || channel.size() < 2 ||
+            channel.size() > kMaxNameBytes || channel.front() != '#') {
+            return false;
+        }
+        const std::uint64_t serial = ++nextSerial_;
+        if (!group_->AwaitJoin(sender.number(), serial, channel)) {
+            return false;
+        }
+        sender.Await(request, serial);
+        return true;
+    }
+    if (request.code != CommandCode::Open) {
         return false;
     }
     // Only a handle the handler would take needs the group's word; it refuses the rest.
@@ -468,6 +484,7 @@ void RelayServer::ServeGroupEvents(Clock::time_point now) {
                 handler_.RemovePeer(event.relay, out);
                 Deliver(std::move(out), now);
                 break;
+            case GroupEvent::Kind::JoinReady:
             case GroupEvent::Kind::OpenAnswered: {
                 Connection* c = event.number >= 1 && event.number <= kMaxClientNumber
                                     ? byNumber_[event.number]
