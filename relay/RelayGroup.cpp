@@ -85,6 +85,12 @@ RelayGroup::~RelayGroup() {
     subscriber_.Close();
 }
 
+std::chrono::milliseconds RelayGroup::StallTimeout() const {
+    // Never longer than a registration lives: a relay stuck on a silent Redis would keep
+    // listing users the others have already forgotten.
+    return std::min(kRedisStallTimeout, config_.groupExpiry);
+}
+
 std::string RelayGroup::ChannelKey(std::string_view channel) const {
     // The braces are a Redis Cluster hash tag: everything of one tessel channel lives on
     // one shard.
@@ -167,7 +173,7 @@ std::optional<RelayGroup::Clock::time_point> RelayGroup::NextDeadline(Clock::tim
         case State::Online:
             take(heartbeatAt_);
             if (!pending_.empty()) {
-                take(pending_.front().sentAt + kRedisStallTimeout);
+                take(pending_.front().sentAt + StallTimeout());
             }
             if (stateDirty_ && subscribing_ == 0) {
                 take(now);
@@ -202,10 +208,8 @@ void RelayGroup::Tick(Clock::time_point now, const RequestHandler& handler) {
         case State::Online:
             if (!commands_.connected() || !subscriber_.connected()) {
                 GoOffline(commands_.connected() ? subscriber_.error() : commands_.error(), now);
-            } else if (!pending_.empty() && now - pending_.front().sentAt >= kRedisStallTimeout) {
-                GoOffline(
-                    "no answer for " + std::to_string(kRedisStallTimeout.count() / 1000) + " s",
-                    now);
+            } else if (!pending_.empty() && now - pending_.front().sentAt >= StallTimeout()) {
+                GoOffline("no answer for " + std::to_string(StallTimeout().count()) + " ms", now);
             }
             break;
     }

@@ -117,6 +117,7 @@ class RelayGroup {
     void Ignore(std::string_view channel, std::string_view why);
     void Log(const std::string& line) const;
 
+    std::chrono::milliseconds StallTimeout() const;
     std::string ChannelKey(std::string_view channel) const;
     std::string HandleKey(std::string_view handle) const;
     std::string Owner(int number) const;

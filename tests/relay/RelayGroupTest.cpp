@@ -300,6 +300,26 @@ TEST_F(RelayGroup, WithoutRedisTheRelayServesItsOwnClientsAndRejoinsWhenRedisIsB
     EXPECT_EQ(OpenAnswer("r2", "near1"), "RESPONSE 202");
 }
 
+TEST_F(RelayGroup, AStalledRedisDoesNotHoldUpTheRelay) {
+    RelayProcess& one = StartRelay("r1");
+    auto a = Player("r1", "a");
+    auto b = Player("r1", "b");
+    redis_.Pause();
+    // Chat keeps flowing here while Redis takes nothing; the relay gives up on Redis after
+    // the expiry (1 s here) and keeps serving.
+    for (int i = 0; i < 30; ++i) {
+        a->Send(ToServer("SENDMESG *", "c", "tesra/euc", "line " + std::to_string(i) + "\n"));
+        const std::optional<ServerMessage> line = b->NextCommand("SHOWMESG", 2s);
+        ASSERT_TRUE(line.has_value()) << i;
+        EXPECT_EQ(line->body, "line " + std::to_string(i) + "\n");
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(one.WaitForError("lost Redis", kWait)) << one.err();
+    EXPECT_NE(one.err().find("no answer for 1000 ms"), std::string::npos) << one.err();
+    redis_.Resume();
+    EXPECT_TRUE(one.WaitForError("back in the group", kWait)) << one.err();
+}
+
 TEST_F(RelayGroup, AHandleTakenTwiceWhileRedisWasAwayStaysWithTheFirstToRegisterAgain) {
     RelayProcess& one = StartRelay("r1");
     RelayProcess& two = StartRelay("r2");
