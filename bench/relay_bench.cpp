@@ -338,6 +338,8 @@ void Pump(Clients& clients, Done done) {
 }
 
 struct Figures {
+    double serverCores = 0;  // CPU time of the servers over the chat phase, per second
+    double clientCores = 0;  // the same for this process, whose clients read every delivery
     double p50Millis = 0;
     double p99Millis = 0;
     double linesPerSecond = 0;
@@ -587,7 +589,15 @@ Figures MeasureGroup(const std::string& relay, const std::string& redis, int rel
         }
         return total;
     };
+    const auto selfNanos = [] {
+        rusage u{};
+        ::getrusage(RUSAGE_SELF, &u);
+        return (static_cast<std::uint64_t>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1'000'000 +
+                static_cast<std::uint64_t>(u.ru_utime.tv_usec + u.ru_stime.tv_usec)) *
+               1000;
+    };
     const std::uint64_t cpuStart = cpuNow();
+    const std::uint64_t selfStart = selfNanos();
     const auto start = Clock::now();
     long sent = 1;
     const long target = 1 + lines;
@@ -616,6 +626,7 @@ Figures MeasureGroup(const std::string& relay, const std::string& redis, int rel
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const std::uint64_t cpu = cpuNow() - cpuStart;
+    const std::uint64_t self = selfNanos() - selfStart;
     clients.clear();
     children.clear();
 
@@ -625,6 +636,8 @@ Figures MeasureGroup(const std::string& relay, const std::string& redis, int rel
     f.cpuMicrosPerDelivery =
         static_cast<double>(cpu) / 1000.0 / static_cast<double>(lines * receivers);
     f.joinMillis = joinMillis;
+    f.serverCores = static_cast<double>(cpu) / 1e9 / seconds;
+    f.clientCores = static_cast<double>(self) / 1e9 / seconds;
     f.p50Millis = Percentile(latencies, 0.50);
     f.p99Millis = Percentile(latencies, 0.99);
     return f;
@@ -632,15 +645,19 @@ Figures MeasureGroup(const std::string& relay, const std::string& redis, int rel
 
 int RunCluster(const std::string& relay, const std::string& redis, const std::vector<int>& sizes,
                long deliveries, const std::string& dir) {
-    std::printf("%5s  %-22s %10s %13s %11s %8s %8s %9s\n", "N", "setup", "lines/s", "deliveries/s",
-                "cpu_us/dlv", "p50_ms", "p99_ms", "join_ms");
+    // srv_cpus: cores the relays and Redis used over the chat phase; cli_cpus: the same for
+    // this process, whose clients read every delivery. Their sum shows how much of the
+    // machine was left.
+    std::printf("%5s  %-17s %9s %13s %11s %8s %8s %8s %8s %8s\n", "N", "setup", "lines/s",
+                "deliveries/s", "cpu_us/dlv", "p50_ms", "p99_ms", "join_ms", "srv_cpus",
+                "cli_cpus");
     int failures = 0;
     for (const int n : sizes) {
         std::optional<Figures> one;
         for (const int relays : {1, 3}) {
             const std::string name = relays == 1 ? "one relay" : "3 relays + redis";
             if (relays == 1 && n > 999) {
-                std::printf("%5d  %-22s cannot: one relay numbers at most 999 clients\n", n,
+                std::printf("%5d  %-17s cannot: one relay numbers at most 999 clients\n", n,
                             name.c_str());
                 continue;
             }
@@ -656,12 +673,12 @@ int RunCluster(const std::string& relay, const std::string& redis, const std::ve
                                   f.cpuMicrosPerDelivery / one->cpuMicrosPerDelivery);
                     ratio = text;
                 }
-                std::printf("%5d  %-22s %10.0f %13.0f %11.3f %8.2f %8.2f %9.1f%s\n", n,
+                std::printf("%5d  %-17s %9.0f %13.0f %11.3f %8.2f %8.2f %8.1f %8.2f %8.2f%s\n", n,
                             name.c_str(), f.linesPerSecond, f.deliveriesPerSecond,
                             f.cpuMicrosPerDelivery, f.p50Millis, f.p99Millis, f.joinMillis,
-                            ratio.c_str());
+                            f.serverCores, f.clientCores, ratio.c_str());
             } catch (const std::exception& e) {
-                std::printf("%5d  %-22s failed: %s\n", n, name.c_str(), e.what());
+                std::printf("%5d  %-17s failed: %s\n", n, name.c_str(), e.what());
                 ++failures;
             }
             std::fflush(stdout);
