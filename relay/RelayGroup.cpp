@@ -194,13 +194,15 @@ void RelayGroup::Tick(Clock::time_point now, const RequestHandler& handler) {
             }
             break;
         case State::Connecting:
-            if (commands_.connected() && subscriber_.connected()) {
+            if (answered_ && subscriber_.connected()) {
                 Joined(now);
+            } else if (commands_.connected() && !helloSent_) {
+                helloSent_ = Send(Reply::Hello, {"PING"}, now);
             } else if (!commands_.alive() || !subscriber_.alive()) {
                 GoOffline(commands_.alive() ? subscriber_.error() : commands_.error(), now);
             } else if (now - std::min(commands_.openedAt(), subscriber_.openedAt()) >=
                        kRedisConnectTimeout) {
-                GoOffline("no connection within " +
+                GoOffline("no answer within " +
                               std::to_string(kRedisConnectTimeout.count() / 1000) + " s",
                           now);
             }
@@ -234,6 +236,8 @@ void RelayGroup::Connect(Clock::time_point now) {
         return;
     }
     state_ = State::Connecting;
+    helloSent_ = false;
+    answered_ = false;
 }
 
 void RelayGroup::GoOffline(const std::string& why, Clock::time_point now) {
@@ -508,6 +512,9 @@ void RelayGroup::CommandAnswered(const void* raw) {
     }
     switch (p.kind) {
         case Reply::Other:
+            break;
+        case Reply::Hello:
+            answered_ = reply != nullptr && reply->type == REDIS_REPLY_STATUS;
             break;
         case Reply::OpenClaim: {
             opening_.erase(p.number);

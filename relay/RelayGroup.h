@@ -89,7 +89,7 @@ class RelayGroup {
 
   private:
     enum class State { Offline, Connecting, Online };
-    enum class Reply { Other, Claim, OpenClaim };
+    enum class Reply { Other, Claim, OpenClaim, Hello };
     struct Pending {
         Reply kind;
         std::size_t bytes;
@@ -131,6 +131,9 @@ class RelayGroup {
 
     State state_ = State::Offline;
     bool everJoined_ = false;
+    // Connected is not yet answering: a stopped Redis still accepts connections.
+    bool helloSent_ = false;
+    bool answered_ = false;
     Clock::time_point retryAt_{};
     Clock::time_point heartbeatAt_{};
     std::string lostReason_;
