@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <memory>
 #include <utility>
 
@@ -12,6 +13,9 @@ namespace tessel::relay {
 namespace {
 
 constexpr std::string_view kPrefix = "tessel:";
+// Every key of the group carries one Redis Cluster hash tag: they all live in one slot, so
+// the commands connection talks to the one node that holds them (pub/sub works on any).
+constexpr std::string_view kKeyPrefix = "{tessel}:";
 
 // Claims a key for its owner, or refreshes the claim when the owner holds it already:
 // 1 when the key is the owner's, 0 when someone else holds it.
@@ -75,6 +79,8 @@ RelayGroup::RelayGroup(const RelayConfig& config, LogSink log)
       log_(std::move(log)),
       name_(config.relayName.empty() ? DefaultRelayName() : config.relayName),
       nonce_(MakeNonce()),
+      host_(config.redisHost.value_or("")),
+      port_(config.redisPort),
       groupChannel_(std::string(kPrefix) + "group"),
       relayChannel_(std::string(kPrefix) + "relay:" + name_),
       ignoredLog_(kIgnoredLogBurst, kIgnoredLogWindow) {}
@@ -98,7 +104,7 @@ std::string RelayGroup::ChannelKey(std::string_view channel) const {
 }
 
 std::string RelayGroup::HandleKey(std::string_view handle) const {
-    return std::string(kPrefix) + "handle:" + std::string(handle);
+    return std::string(kKeyPrefix) + "handle:" + std::string(handle);
 }
 
 std::string RelayGroup::Owner(int number) const {
@@ -106,19 +112,32 @@ std::string RelayGroup::Owner(int number) const {
 }
 
 bool RelayGroup::Check(std::string& error) {
-    const std::string where = *config_.redisHost + ":" + std::to_string(config_.redisPort);
+    // A Redis Cluster node that does not hold the group's keys names the one that does.
+    for (int hop = 0; hop < 2; ++hop) {
+        std::string movedTo;
+        if (CheckAt(error, movedTo)) {
+            return true;
+        }
+        if (movedTo.empty() || !SetAddress(movedTo)) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool RelayGroup::CheckAt(std::string& error, std::string& movedTo) {
+    const std::string where = host_ + ":" + std::to_string(port_);
     const auto timeout =
         std::chrono::duration_cast<std::chrono::microseconds>(kRedisConnectTimeout);
     const timeval tv{static_cast<time_t>(timeout.count() / 1'000'000),
                      static_cast<suseconds_t>(timeout.count() % 1'000'000)};
-    std::unique_ptr<redisContext, ContextFree> c(
-        redisConnectWithTimeout(config_.redisHost->c_str(), config_.redisPort, tv));
+    std::unique_ptr<redisContext, ContextFree> c(redisConnectWithTimeout(host_.c_str(), port_, tv));
     if (!c || c->err != 0) {
         error = "cannot reach Redis at " + where + ": " + (c ? c->errstr : "out of memory");
         return false;
     }
     redisSetTimeout(c.get(), tv);
-    const std::string key = std::string(kPrefix) + "relay:" + name_;
+    const std::string key = std::string(kKeyPrefix) + "relay:" + name_;
     const std::string expiry = std::to_string(config_.groupExpiry.count());
     std::unique_ptr<void, ReplyFree> raw(redisCommand(
         c.get(), "EVAL %b 1 %b %b %b", kClaimScript.data(), kClaimScript.size(), key.data(),
@@ -129,8 +148,9 @@ bool RelayGroup::Check(std::string& error) {
         return false;
     }
     if (reply->type == REDIS_REPLY_ERROR) {
-        error = "Redis at " + where +
-                " refused to register this relay: " + std::string(reply->str, reply->len);
+        const std::string_view text(reply->str, reply->len);
+        movedTo = MovedTo(text);
+        error = "Redis at " + where + " refused to register this relay: " + std::string(text);
         return false;
     }
     if (!IsInteger(reply, 1)) {
@@ -139,6 +159,31 @@ bool RelayGroup::Check(std::string& error) {
                 std::to_string(config_.groupExpiry.count() / 1000) + " s)";
         return false;
     }
+    return true;
+}
+
+std::string RelayGroup::MovedTo(std::string_view error) {
+    // "MOVED <slot> <host>:<port>" (or ASK, during a slot migration).
+    if (!error.starts_with("MOVED ") && !error.starts_with("ASK ")) {
+        return {};
+    }
+    const std::size_t space = error.rfind(' ');
+    return std::string(error.substr(space + 1));
+}
+
+bool RelayGroup::SetAddress(const std::string& address) {
+    const std::size_t colon = address.rfind(':');
+    if (colon == std::string::npos || colon == 0) {
+        return false;
+    }
+    int port = 0;
+    const std::string_view digits = std::string_view(address).substr(colon + 1);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+    if (ec != std::errc{} || end != digits.data() + digits.size() || port < 1 || port > 65535) {
+        return false;
+    }
+    host_ = address.substr(0, colon);
+    port_ = port;
     return true;
 }
 
@@ -215,6 +260,14 @@ void RelayGroup::Tick(Clock::time_point now, const RequestHandler& handler) {
             }
             break;
     }
+    if (!movedTo_.empty()) {
+        // The slot of the group's keys moved to another node (a failover, a reshard).
+        const std::string to = std::exchange(movedTo_, {});
+        if (state_ != State::Offline && SetAddress(to)) {
+            GoOffline("the group's keys are now at " + to, now);
+            retryAt_ = now;
+        }
+    }
     ExpirePeers(now);
     if (state_ != State::Online) {
         return;
@@ -230,8 +283,8 @@ void RelayGroup::Tick(Clock::time_point now, const RequestHandler& handler) {
 
 void RelayGroup::Connect(Clock::time_point now) {
     std::string error;
-    if (!commands_.Open(*config_.redisHost, config_.redisPort, this, error) ||
-        !subscriber_.Open(*config_.redisHost, config_.redisPort, this, error)) {
+    if (!commands_.Open(host_, port_, this, error) ||
+        !subscriber_.Open(host_, port_, this, error)) {
         GoOffline(error, now);
         return;
     }
@@ -254,7 +307,7 @@ void RelayGroup::GoOffline(const std::string& why, Clock::time_point now) {
     heard_.clear();
     subscribing_ = 0;
     ReleaseJoins({});  // served as if alone
-    const std::string where = *config_.redisHost + ":" + std::to_string(config_.redisPort);
+    const std::string where = host_ + ":" + std::to_string(port_);
     if (wasOnline) {
         Log("lost Redis at " + where + " (" + why +
             "): serving this relay's clients alone, trying again every " +
@@ -268,7 +321,7 @@ void RelayGroup::GoOffline(const std::string& why, Clock::time_point now) {
 void RelayGroup::Joined(Clock::time_point now) {
     state_ = State::Online;
     lostReason_.clear();
-    const std::string where = *config_.redisHost + ":" + std::to_string(config_.redisPort);
+    const std::string where = host_ + ":" + std::to_string(port_);
     Log(std::string(everJoined_ ? "back in" : "joined") + " the group at " + where + " as " +
         name_);
     everJoined_ = true;
@@ -338,7 +391,8 @@ void RelayGroup::Heartbeat(const RequestHandler& handler, Clock::time_point now)
     heartbeatAt_ = now + config_.groupExpiry / 3;
     const std::string expiry = std::to_string(config_.groupExpiry.count());
     Send(Reply::Claim,
-         {"EVAL", kClaimScript, "1", std::string(kPrefix) + "relay:" + name_, nonce_, expiry}, now);
+         {"EVAL", kClaimScript, "1", std::string(kKeyPrefix) + "relay:" + name_, nonce_, expiry},
+         now);
     for (const auto& [number, handle] : claimed_) {
         Send(Reply::Claim, {"EVAL", kClaimScript, "1", HandleKey(handle), Owner(number), expiry},
              now, number, 0, handle);
@@ -359,7 +413,7 @@ void RelayGroup::PublishState(const RequestHandler& handler, Clock::time_point n
     state.users = handler.LocalUsers();
     const std::string bytes = EncodeGroupMessage(state);
     Send(Reply::Other,
-         {"SET", std::string(kPrefix) + "members:" + name_, bytes, "PX",
+         {"SET", std::string(kKeyPrefix) + "members:" + name_, bytes, "PX",
           std::to_string(config_.groupExpiry.count())},
          now);
     Send(Reply::Other, {"PUBLISH", groupChannel_, bytes}, now);
@@ -465,8 +519,8 @@ void RelayGroup::Leave() {
         Send(Reply::Other, {"EVAL", kReleaseScript, "1", HandleKey(handle), Owner(number)}, now);
     }
     Send(Reply::Other,
-         {"EVAL", kReleaseScript, "1", std::string(kPrefix) + "relay:" + name_, nonce_}, now);
-    Send(Reply::Other, {"DEL", std::string(kPrefix) + "members:" + name_}, now);
+         {"EVAL", kReleaseScript, "1", std::string(kKeyPrefix) + "relay:" + name_, nonce_}, now);
+    Send(Reply::Other, {"DEL", std::string(kKeyPrefix) + "members:" + name_}, now);
     claimed_.clear();
     for (int i = 0; i < kLeavePolls && !pending_.empty() && commands_.alive(); ++i) {
         std::vector<pollfd> fds;
@@ -505,6 +559,9 @@ void RelayGroup::CommandAnswered(const void* raw) {
     pendingBytes_ -= std::min(pendingBytes_, p.bytes);
     const auto* reply = static_cast<const redisReply*>(raw);
     if (reply != nullptr && reply->type == REDIS_REPLY_ERROR) {
+        if (std::string moved = MovedTo(std::string_view(reply->str, reply->len)); !moved.empty()) {
+            movedTo_ = std::move(moved);
+        }
         int held = 0;
         if (ignoredLog_.Allow(Clock::now(), held)) {
             Log("Redis refused a command: " + LogText(std::string_view(reply->str, reply->len)));

@@ -117,6 +117,9 @@ class RelayGroup {
     void Ignore(std::string_view channel, std::string_view why);
     void Log(const std::string& line) const;
 
+    bool CheckAt(std::string& error, std::string& movedTo);
+    static std::string MovedTo(std::string_view error);
+    bool SetAddress(const std::string& address);
     std::chrono::milliseconds StallTimeout() const;
     std::string ChannelKey(std::string_view channel) const;
     std::string HandleKey(std::string_view handle) const;
@@ -126,6 +129,10 @@ class RelayGroup {
     LogSink log_;
     std::string name_;
     std::string nonce_;  // tells this run of the relay from an earlier one of the same name
+    // Where Redis is: as configured, or the Redis Cluster node holding the group's keys.
+    std::string host_;
+    int port_ = 0;
+    std::string movedTo_;
     std::string groupChannel_;
     std::string relayChannel_;
 

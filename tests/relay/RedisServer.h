@@ -112,17 +112,22 @@ class RespClient {
 class RedisServer {
   public:
     RedisServer() : port_(FreeLoopbackPort()) {}
+    // With `extra` arguments, such as those of a Redis Cluster node.
+    explicit RedisServer(std::vector<std::string> extra)
+        : port_(FreeLoopbackPort()), extra_(std::move(extra)) {}
 
     bool Start() {
         const std::string binary = RedisServerPath();
         if (binary.empty() || port_ == 0) {
             return false;
         }
-        process_ = std::make_unique<tessel::test::ChildProcess>(
-            std::vector<std::string>{binary, "--port", std::to_string(port_), "--bind", "127.0.0.1",
-                                     "--save", "", "--appendonly", "no", "--dir", dir_.path(),
-                                     "--daemonize", "no", "--loglevel", "warning"},
-            dir_.path());
+        std::vector<std::string> args = {binary,   "--port",       std::to_string(port_),
+                                         "--bind", "127.0.0.1",    "--save",
+                                         "",       "--appendonly", "no",
+                                         "--dir",  dir_.path(),    "--daemonize",
+                                         "no",     "--loglevel",   "warning"};
+        args.insert(args.end(), extra_.begin(), extra_.end());
+        process_ = std::make_unique<tessel::test::ChildProcess>(args, dir_.path());
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < deadline) {
             RespClient client(port_);
@@ -160,6 +165,7 @@ class RedisServer {
   private:
     tessel::test::TempDirectory dir_;
     std::uint16_t port_;
+    std::vector<std::string> extra_;
     std::unique_ptr<tessel::test::ChildProcess> process_;
 };
 

@@ -31,6 +31,21 @@ constexpr auto kWait = test::kWait;
 // option for tests; the default is 30 s).
 constexpr std::string_view kExpiry = "1";
 
+// Reads user lists until one is `body`.
+bool SeesUsers(RelayTestClient& client, std::string_view body,
+               std::chrono::milliseconds timeout = kWait) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const std::optional<ServerMessage> list = client.NextCommand("PUTUSER", left);
+        if (list && list->body == body) {
+            return true;
+        }
+    }
+    return false;
+}
+
 class RelayGroup : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -68,21 +83,6 @@ class RelayGroup : public ::testing::Test {
             EXPECT_TRUE(joined && joined->command == "RESPONSE 100") << handle;
         }
         return client;
-    }
-
-    // Reads user lists until one is `body`.
-    static bool SeesUsers(RelayTestClient& client, std::string_view body,
-                          std::chrono::milliseconds timeout = kWait) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            const std::optional<ServerMessage> list = client.NextCommand("PUTUSER", left);
-            if (list && list->body == body) {
-                return true;
-            }
-        }
-        return false;
     }
 
     // The answer a new client of relay `name` gets to OPEN with `handle`; asked again for
@@ -382,6 +382,79 @@ TEST_F(RelayGroup, HostileMessagesOnTheGroupsChannelsAreIgnoredAndLogged) {
         ++ignored;
     }
     EXPECT_EQ(ignored, static_cast<int>(hostile.size()));
+}
+
+// What redis-cli prints for `args` against the node at `port`.
+std::string RedisCli(std::uint16_t port, std::vector<std::string> args) {
+    std::vector<std::string> argv = {"/usr/bin/redis-cli", "-p", std::to_string(port)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    tessel::test::ChildProcess cli(argv);
+    cli.Wait(kWait);
+    return cli.output();
+}
+
+TEST(RelayGroupCluster, RelaysOnDifferentNodesOfARedisClusterFormOneGroup) {
+    std::vector<std::unique_ptr<RedisServer>> nodes;
+    std::vector<std::string> create = {"--cluster", "create"};
+    for (int i = 0; i < 3; ++i) {
+        nodes.push_back(std::make_unique<RedisServer>(std::vector<std::string>{
+            "--cluster-enabled", "yes", "--cluster-config-file", "nodes.conf",
+            "--cluster-node-timeout", "2000",
+            // Its bus would be the port + 10000, past 65535 for a high free port.
+            "--cluster-port", std::to_string(test::FreeLoopbackPort())}));
+        ASSERT_TRUE(nodes.back()->Start());
+        create.push_back(nodes.back()->address());
+    }
+    create.insert(create.end(), {"--cluster-replicas", "0", "--cluster-yes"});
+    RedisCli(nodes.front()->port(), create);
+    for (const auto& node : nodes) {
+        std::string info;
+        for (int i = 0; i < 100 && info.find("cluster_state:ok") == std::string::npos; ++i) {
+            std::this_thread::sleep_for(50ms);
+            info = RedisCli(node->port(), {"cluster", "info"});
+        }
+        ASSERT_NE(info.find("cluster_state:ok"), std::string::npos) << info;
+    }
+    // Each relay is pointed at another node; the two that do not hold the group's keys are
+    // sent on to the one that does.
+    std::vector<std::unique_ptr<RelayProcess>> relays;
+    std::vector<std::unique_ptr<RelayTestClient>> players;
+    for (int i = 0; i < 3; ++i) {
+        relays.push_back(std::make_unique<RelayProcess>(std::vector<std::string>{
+            "--listen", "127.0.0.1:0", "--redis", nodes[i]->address(), "--relay-name",
+            "c" + std::to_string(i), "--group-expiry", std::string(kExpiry)}));
+        const std::optional<std::uint16_t> port = relays.back()->Port(kWait);
+        ASSERT_TRUE(port.has_value()) << relays.back()->err();
+        ASSERT_TRUE(relays.back()->WaitForError("joined the group", kWait)) << relays.back()->err();
+        players.push_back(std::make_unique<RelayTestClient>(*port));
+        RelayTestClient& p = *players.back();
+        p.Welcome();
+        p.Send(ToServer("OPEN a p" + std::to_string(i), "o"));
+        ASSERT_EQ(p.NextCommand("RESPONSE")->command, "RESPONSE 100");
+        p.Send(ToServer("JOIN #c", "j"));
+        ASSERT_EQ(p.NextCommand("RESPONSE")->command, "RESPONSE 100");
+    }
+    for (auto& p : players) {
+        ASSERT_TRUE(SeesUsers(*p, "p0 #c a 0\np1 #c a 0\np2 #c a 0\nNo entry\n"));
+    }
+    players[2]->Send(ToServer("SENDMESG *", "c", "tesra/euc", "over the cluster\n"));
+    for (auto& p : players) {
+        const std::optional<ServerMessage> line = p->NextCommand("SHOWMESG");
+        ASSERT_TRUE(line.has_value());
+        EXPECT_EQ(line->body, "over the cluster\n");
+    }
+    int redirected = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (relays[i]->err().find("joined the group at " + nodes[i]->address()) ==
+            std::string::npos) {
+            ++redirected;
+        }
+    }
+    EXPECT_EQ(redirected, 2);  // one slot, one node holds it
+    RelayTestClient twin(relays[1]->Port(kWait).value_or(0));
+    twin.Welcome();
+    twin.Send(ToServer("OPEN a p0", "o"));
+    EXPECT_EQ(twin.NextCommand("RESPONSE")->command, "RESPONSE 202");
 }
 
 TEST(RelayGroupStart, UnreachableRedisIsAClearFailure) {
