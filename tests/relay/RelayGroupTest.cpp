@@ -316,6 +316,41 @@ TEST_F(RelayGroup, AStalledRedisDoesNotHoldUpTheRelay) {
     EXPECT_TRUE(one.WaitForError("back in the group", kWait)) << one.err();
 }
 
+TEST_F(RelayGroup, WhatWaitsForAStalledRedisIsBounded) {
+    // A longer expiry than the other tests': the relay must still be waiting on Redis while
+    // the flood goes by.
+    relays_["r1"] = std::make_unique<RelayProcess>(
+        std::vector<std::string>{"--listen", "127.0.0.1:0", "--redis", redis_.address(),
+                                 "--relay-name", "r1", "--group-expiry", "5"});
+    RelayProcess& relay = *relays_["r1"];
+    ports_["r1"] = relay.Port(kWait).value_or(0);
+    ASSERT_TRUE(relay.WaitForError("joined the group", kWait));
+    auto talker = Player("r1", "talker");
+    auto reader = Player("r1", "reader");
+    redis_.Pause();
+    // 12 MiB of chat for the other relays, past the 8 MiB that may wait for Redis.
+    constexpr int kLines = 3000;
+    const std::string line = ToServer("SENDMESG *", "c", "tesra/euc", std::string(4000, 'x'));
+    int read = 0;
+    for (int i = 0; i < kLines; ++i) {
+        ASSERT_TRUE(talker->Send(line));
+        if (i % 100 == 99) {  // both read, the sender gets its own lines too
+            read += static_cast<int>(Shown(*reader, 100, false).size());
+            Shown(*talker, 100, false);
+        }
+    }
+    EXPECT_EQ(read, kLines);  // the relay's own clients got every line meanwhile
+    EXPECT_TRUE(relay.WaitForError("messages to other relays dropped", kWait)) << relay.err();
+    redis_.Resume();
+    // Redis works the backlog off and the group goes on.
+    StartRelay("r2");
+    auto late = Player("r2", "late");
+    EXPECT_TRUE(SeesUsers(*late,
+                          "talker #table talker-addr 0\nreader #table reader-addr 0\n"
+                          "late #table late-addr 0\nNo entry\n"))
+        << relay.err();
+}
+
 TEST_F(RelayGroup, AHandleTakenTwiceWhileRedisWasAwayStaysWithTheFirstToRegisterAgain) {
     RelayProcess& one = StartRelay("r1");
     RelayProcess& two = StartRelay("r2");
