@@ -1,7 +1,9 @@
 #include "relay/RelayGroup.h"
 
+#include <arpa/inet.h>
 #include <hiredis/async.h>
 #include <hiredis/hiredis.h>
+#include <netdb.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -112,6 +114,10 @@ std::string RelayGroup::Owner(int number) const {
 }
 
 bool RelayGroup::Check(std::string& error) {
+    // Name lookups block: done once here, so that reconnecting later never waits on DNS.
+    if (!Resolve(error)) {
+        return false;
+    }
     // A Redis Cluster node that does not hold the group's keys names the one that does.
     for (int hop = 0; hop < 2; ++hop) {
         std::string movedTo;
@@ -158,6 +164,36 @@ bool RelayGroup::CheckAt(std::string& error, std::string& movedTo) {
                 " (a stopped one is forgotten after " +
                 std::to_string(config_.groupExpiry.count() / 1000) + " s)";
         return false;
+    }
+    return true;
+}
+
+bool RelayGroup::Resolve(std::string& error) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int status = ::getaddrinfo(host_.c_str(), nullptr, &hints, &found);
+    if (status != 0 || found == nullptr) {
+        error = "cannot reach Redis at " + host_ + ":" + std::to_string(port_) + ": " +
+                ::gai_strerror(status);
+        return false;
+    }
+    const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owned(found, ::freeaddrinfo);
+    // IPv4 first: "localhost" may list ::1 first while Redis listens on 127.0.0.1 only.
+    for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        if (a->ai_family == AF_INET) {
+            found = a;
+            break;
+        }
+    }
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* address =
+        found->ai_family == AF_INET6
+            ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(found->ai_addr)->sin6_addr)
+            : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr);
+    if (::inet_ntop(found->ai_family, address, text, sizeof text) != nullptr) {
+        host_ = text;
     }
     return true;
 }

@@ -118,6 +118,7 @@ class RelayGroup {
     void Log(const std::string& line) const;
 
     bool CheckAt(std::string& error, std::string& movedTo);
+    bool Resolve(std::string& error);
     static std::string MovedTo(std::string_view error);
     bool SetAddress(const std::string& address);
     std::chrono::milliseconds StallTimeout() const;
