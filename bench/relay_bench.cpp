@@ -11,6 +11,15 @@
 //   relay_bench [--relay PATH] [--baseline PATH] [--inspircd PATH|none] [--sizes 10,100,500]
 //               [--deliveries D]
 //
+//   relay_bench --cluster [--relay PATH] [--redis-server PATH] [--sizes 300,900,1500]
+//               [--deliveries D]
+//
+// --cluster compares one relay with a group of three relays sharing one redis-server (a
+// child on a free loopback port): the N clients are dealt round-robin over the three, the
+// sender is on the first. Reported besides: CPU per delivery summed over every relay and
+// Redis, and the latency from sending a line to its last delivery (p50, p99). One relay is
+// left out where N is past the 999 clients it can number.
+//
 // --baseline runs a second relay binary (an older build) in the same run for comparison.
 // inspircd is looked for at /usr/sbin/inspircd unless given; it gets a generated
 // configuration that listens on 127.0.0.1 only, with flood limits lifted.
@@ -329,6 +338,11 @@ void Pump(Clients& clients, Done done) {
 }
 
 struct Figures {
+    double serverCores = 0;  // CPU time of the servers over the chat phase, per second
+    double clientCores = 0;  // the same for this process, whose clients read every delivery
+    double redisCores = 0;   // Redis's part of serverCores
+    double p50Millis = 0;
+    double p99Millis = 0;
     double linesPerSecond = 0;
     double deliveriesPerSecond = 0;
     double cpuMicrosPerDelivery = 0;
@@ -472,6 +486,213 @@ Figures Measure(const Server& server, int n, long deliveryTarget, const std::str
     return f;
 }
 
+bool Answers(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(port);
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
+    ::close(fd);
+    return ok;
+}
+
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty()) {
+        return 0;
+    }
+    const std::size_t at = std::min(
+        values.size() - 1, static_cast<std::size_t>(p * static_cast<double>(values.size())));
+    std::nth_element(values.begin(), values.begin() + static_cast<long>(at), values.end());
+    return values[at];
+}
+
+// `relays` relays (one: alone; more: a group through a redis-server of its own) with `n`
+// clients dealt round-robin over them, all in one channel, the sender on the first relay.
+Figures MeasureGroup(const std::string& relay, const std::string& redis, int relays, int n,
+                     long deliveryTarget, const std::string& dir) {
+    std::vector<std::unique_ptr<ServerChild>> children;
+    std::string redisAddress;
+    if (relays > 1) {
+        const std::uint16_t port = FreePort();
+        children.push_back(std::make_unique<ServerChild>(
+            std::vector<std::string>{redis, "--port", std::to_string(port), "--bind", "127.0.0.1",
+                                     "--save", "", "--appendonly", "no", "--dir", dir}));
+        const auto deadline = Clock::now() + 10s;
+        while (!Answers(port)) {
+            if (Clock::now() > deadline) {
+                Fail("redis-server did not start");
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        redisAddress = "127.0.0.1:" + std::to_string(port);
+    }
+    std::vector<std::uint16_t> ports;
+    const int perRelay = (n + relays - 1) / relays;
+    for (int r = 0; r < relays; ++r) {
+        ports.push_back(FreePort());
+        std::vector<std::string> args = {relay,
+                                         "--listen",
+                                         "127.0.0.1:" + std::to_string(ports.back()),
+                                         "--seed",
+                                         "1",
+                                         "--max-clients",
+                                         std::to_string(perRelay + 10),
+                                         "--probe-interval",
+                                         "86400",
+                                         "--probe-timeout",
+                                         "86400"};
+        if (relays > 1) {
+            args.insert(args.end(),
+                        {"--redis", redisAddress, "--relay-name", "bench" + std::to_string(r)});
+        }
+        children.push_back(std::make_unique<ServerChild>(args));
+    }
+    const RelayDialect dialect;
+    Clients clients;
+    for (const std::uint16_t port : ports) {
+        ConnectWithRetry(port, dialect);  // waits for the relay to listen
+    }
+    if (relays > 1) {
+        std::this_thread::sleep_for(300ms);  // and to be in the group
+    }
+    const auto joinStart = Clock::now();
+    for (int i = 0; i < n; ++i) {
+        clients.push_back(
+            std::make_unique<BenchClient>(ports[static_cast<std::size_t>(i % relays)], dialect));
+        clients.back()->Send(dialect.Join(i));
+    }
+    Pump(clients, [&] {
+        return std::all_of(clients.begin(), clients.end(),
+                           [](const auto& c) { return c->joined(); });
+    });
+    const double joinMillis =
+        std::chrono::duration<double, std::milli>(Clock::now() - joinStart).count();
+
+    BenchClient& sender = *clients.front();
+    const auto slowest = [&] {
+        long s = clients.front()->chats();
+        for (const auto& c : clients) {
+            s = std::min(s, c->chats());
+        }
+        return s;
+    };
+    const std::string line = dialect.Chat();
+    sender.Send(line);
+    Pump(clients, [&] { return slowest() == 1; });
+
+    const long receivers = static_cast<long>(clients.size());
+    const long lines = std::max(500L, deliveryTarget / receivers);
+    const auto cpuNow = [&] {
+        std::uint64_t total = 0;
+        for (const auto& c : children) {
+            total += c->CpuNanos();
+        }
+        return total;
+    };
+    const auto selfNanos = [] {
+        rusage u{};
+        ::getrusage(RUSAGE_SELF, &u);
+        return (static_cast<std::uint64_t>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1'000'000 +
+                static_cast<std::uint64_t>(u.ru_utime.tv_usec + u.ru_stime.tv_usec)) *
+               1000;
+    };
+    const auto redisNow = [&] { return relays > 1 ? children.front()->CpuNanos() : 0; };
+    const std::uint64_t redisStart = redisNow();
+    const std::uint64_t cpuStart = cpuNow();
+    const std::uint64_t selfStart = selfNanos();
+    const auto start = Clock::now();
+    long sent = 1;
+    const long target = 1 + lines;
+    std::vector<Clock::time_point> sentAt(static_cast<std::size_t>(target + 1));
+    std::vector<double> latencies;
+    latencies.reserve(static_cast<std::size_t>(lines));
+    long done = 1;
+    std::string burst;
+    while (slowest() < target) {
+        burst.clear();
+        const Clock::time_point now = Clock::now();
+        while (sent < target && sent - slowest() < kWindow) {
+            burst += line;
+            ++sent;
+            sentAt[static_cast<std::size_t>(sent)] = now;
+        }
+        sender.Send(burst);
+        const long before = slowest();
+        Pump(clients, [&] { return slowest() > before || slowest() == target; });
+        const Clock::time_point reached = Clock::now();
+        for (const long all = slowest(); done < all; ++done) {
+            latencies.push_back(std::chrono::duration<double, std::milli>(
+                                    reached - sentAt[static_cast<std::size_t>(done + 1)])
+                                    .count());
+        }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const std::uint64_t cpu = cpuNow() - cpuStart;
+    const std::uint64_t redisCpu = redisNow() - redisStart;
+    const std::uint64_t self = selfNanos() - selfStart;
+    clients.clear();
+    children.clear();
+
+    Figures f;
+    f.linesPerSecond = static_cast<double>(lines) / seconds;
+    f.deliveriesPerSecond = f.linesPerSecond * static_cast<double>(receivers);
+    f.cpuMicrosPerDelivery =
+        static_cast<double>(cpu) / 1000.0 / static_cast<double>(lines * receivers);
+    f.joinMillis = joinMillis;
+    f.serverCores = static_cast<double>(cpu) / 1e9 / seconds;
+    f.clientCores = static_cast<double>(self) / 1e9 / seconds;
+    f.redisCores = static_cast<double>(redisCpu) / 1e9 / seconds;
+    f.p50Millis = Percentile(latencies, 0.50);
+    f.p99Millis = Percentile(latencies, 0.99);
+    return f;
+}
+
+int RunCluster(const std::string& relay, const std::string& redis, const std::vector<int>& sizes,
+               long deliveries, const std::string& dir) {
+    // srv_cpus: cores the relays and Redis used over the chat phase; cli_cpus: the same for
+    // this process, whose clients read every delivery. Their sum shows how much of the
+    // machine was left; redis_cpus: Redis's part of srv_cpus.
+    std::printf("%5s  %-17s %9s %13s %11s %8s %8s %8s %8s %8s %10s\n", "N", "setup", "lines/s",
+                "deliveries/s", "cpu_us/dlv", "p50_ms", "p99_ms", "join_ms", "srv_cpus", "cli_cpus",
+                "redis_cpus");
+    int failures = 0;
+    for (const int n : sizes) {
+        std::optional<Figures> one;
+        for (const int relays : {1, 3}) {
+            const std::string name = relays == 1 ? "one relay" : "3 relays + redis";
+            if (relays == 1 && n > 999) {
+                std::printf("%5d  %-17s cannot: one relay numbers at most 999 clients\n", n,
+                            name.c_str());
+                continue;
+            }
+            try {
+                const Figures f = MeasureGroup(relay, redis, relays, n, deliveries, dir);
+                std::string ratio;
+                if (relays == 1) {
+                    one = f;
+                } else if (one) {
+                    char text[64];
+                    std::snprintf(text, sizeof text, "  x%.2f deliveries/s, x%.2f cpu/dlv",
+                                  f.deliveriesPerSecond / one->deliveriesPerSecond,
+                                  f.cpuMicrosPerDelivery / one->cpuMicrosPerDelivery);
+                    ratio = text;
+                }
+                std::printf(
+                    "%5d  %-17s %9.0f %13.0f %11.3f %8.2f %8.2f %8.1f %8.2f %8.2f %10.2f%s\n", n,
+                    name.c_str(), f.linesPerSecond, f.deliveriesPerSecond, f.cpuMicrosPerDelivery,
+                    f.p50Millis, f.p99Millis, f.joinMillis, f.serverCores, f.clientCores,
+                    f.redisCores, ratio.c_str());
+            } catch (const std::exception& e) {
+                std::printf("%5d  %-17s failed: %s\n", n, name.c_str(), e.what());
+                ++failures;
+            }
+            std::fflush(stdout);
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
+
 std::vector<int> ParseSizes(const std::string& text) {
     std::vector<int> sizes;
     std::stringstream in(text);
@@ -489,6 +710,10 @@ int main(int argc, char** argv) {
     std::string inspircd = "/usr/sbin/inspircd";
     std::vector<int> sizes = {10, 100, 500};
     long deliveries = 2'000'000;
+    bool cluster = false;
+    bool sized = false;
+    bool counted = false;
+    std::string redis = "/usr/bin/redis-server";
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -500,14 +725,40 @@ int main(int argc, char** argv) {
             inspircd = argv[++i];
         } else if (arg == "--sizes" && hasValue) {
             sizes = ParseSizes(argv[++i]);
+            sized = true;
         } else if (arg == "--deliveries" && hasValue) {
             deliveries = std::stol(argv[++i]);
+            counted = true;
+        } else if (arg == "--cluster") {
+            cluster = true;
+        } else if (arg == "--redis-server" && hasValue) {
+            redis = argv[++i];
         } else {
             std::fprintf(stderr,
                          "usage: relay_bench [--relay PATH] [--baseline PATH] "
-                         "[--inspircd PATH|none] [--sizes 10,100,500] [--deliveries D]\n");
+                         "[--inspircd PATH|none] [--sizes 10,100,500] [--deliveries D]\n"
+                         "       relay_bench --cluster [--relay PATH] [--redis-server PATH] "
+                         "[--sizes 300,900,1500] [--deliveries D]\n");
             return 2;
         }
+    }
+    if (cluster) {
+        if (::access(redis.c_str(), X_OK) != 0) {
+            std::fprintf(stderr, "relay_bench: no redis-server at %s\n", redis.c_str());
+            return 1;
+        }
+        char clusterTemplate[] = "/tmp/relay-bench-XXXXXX";
+        const char* clusterDir = ::mkdtemp(clusterTemplate);
+        if (clusterDir == nullptr) {
+            std::perror("mkdtemp");
+            return 1;
+        }
+        ::signal(SIGPIPE, SIG_IGN);
+        const int status = RunCluster(servers.front().path, redis,
+                                      sized ? sizes : std::vector<int>{300, 900, 1500},
+                                      counted ? deliveries : 1'000'000, clusterDir);
+        ::rmdir(clusterDir);
+        return status;
     }
     const bool withIrc = inspircd != "none" && ::access(inspircd.c_str(), X_OK) == 0;
     if (withIrc) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -56,6 +57,16 @@ class Connection {
     bool held() const { return held_.has_value(); }
     std::optional<Request> TakeHeld() { return std::exchange(held_, std::nullopt); }
 
+    // An OPEN waiting for the group of relays to answer whether its handle is free; this
+    // client's input waits behind it. `serial` tells the answer for it from a stale one.
+    void Await(Request request, std::uint64_t serial) {
+        awaited_ = std::move(request);
+        awaitSerial_ = serial;
+    }
+    bool awaiting() const { return awaited_.has_value(); }
+    std::uint64_t awaitSerial() const { return awaitSerial_; }
+    std::optional<Request> TakeAwaited() { return std::exchange(awaited_, std::nullopt); }
+
     // This client's copy of `message`. False when it does not fit even after writing what
     // the socket takes now: the client is not reading.
     bool Enqueue(const WireMessage& message, Clock::time_point now);
@@ -83,6 +94,8 @@ class Connection {
     RequestReader reader_;
     std::string unread_;
     std::optional<Request> held_;
+    std::optional<Request> awaited_;
+    std::uint64_t awaitSerial_ = 0;
     OutputQueue output_;
     // When the client last took output, or last had output queued while it was not behind.
     Clock::time_point progressAt_;

@@ -65,4 +65,16 @@ inline constexpr std::chrono::milliseconds kDefaultProbeTimeout{30'000};
 inline constexpr int kDefaultMaxClients = 256;
 inline constexpr int kDefaultPort = 3962;
 
+// A group of relays through Redis. Registrations live this long unless their relay
+// refreshes them (three times per period), so a relay that dies leaves the group within it.
+inline constexpr std::chrono::milliseconds kDefaultGroupExpiry{30'000};
+// Bytes sent to Redis and not yet answered. Past this the relay is ahead of Redis by far:
+// cross-relay traffic is dropped (and counted in the log) until Redis catches up.
+inline constexpr std::size_t kMaxRedisPendingBytes = 8 * 1024 * 1024;
+// Redis that answers nothing for this long while requests wait is treated as lost.
+inline constexpr std::chrono::milliseconds kRedisStallTimeout{5'000};
+// How long a connection to Redis may take, and the wait between attempts while it is away.
+inline constexpr std::chrono::milliseconds kRedisConnectTimeout{2'000};
+inline constexpr std::chrono::milliseconds kRedisRetryInterval{1'000};
+
 }  // namespace tessel::relay

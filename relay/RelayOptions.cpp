@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "relay/GroupWire.h"
+
 namespace tessel::relay {
 namespace {
 
@@ -52,6 +54,20 @@ bool ParseListen(std::string_view text, RelayConfig& config) {
     return true;
 }
 
+bool ParseRedis(std::string_view text, RelayConfig& config) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon == 0) {
+        return false;
+    }
+    std::uint16_t port = 0;
+    if (!ParseWhole(text.substr(colon + 1), port) || port == 0) {
+        return false;
+    }
+    config.redisHost = std::string(text.substr(0, colon));
+    config.redisPort = port;
+    return true;
+}
+
 }  // namespace
 
 ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
@@ -75,7 +91,8 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
         }
         const bool takesValue = name == "--listen" || name == "--seed" ||
                                 name == "--probe-interval" || name == "--probe-timeout" ||
-                                name == "--max-clients";
+                                name == "--max-clients" || name == "--redis" ||
+                                name == "--relay-name" || name == "--group-expiry";
         if (!takesValue) {
             return OptionsError{"unknown option '" + std::string(name) + "'"};
         }
@@ -107,6 +124,22 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
             if (!ParseSeconds(value, config.probeTimeout)) {
                 return OptionsError{bad + " (expected seconds, more than 0)"};
             }
+        } else if (name == "--redis") {
+            if (!ParseRedis(value, config)) {
+                return OptionsError{bad + " (expected HOST:PORT)"};
+            }
+        } else if (name == "--relay-name") {
+            if (!ValidRelayName(value)) {
+                return OptionsError{bad + " (expected 1 to 40 of A-Z a-z 0-9 . _ -)"};
+            }
+            config.relayName = std::string(value);
+        } else if (name == "--group-expiry") {
+            // Not in the usage text: short expiries are for tests, where a dead relay
+            // should leave the group in a second or two.
+            if (!ParseSeconds(value, config.groupExpiry) ||
+                config.groupExpiry < std::chrono::milliseconds(300)) {
+                return OptionsError{bad + " (expected seconds, at least 0.3)"};
+            }
         } else {
             int clients = 0;
             if (!ParseWhole(value, clients) || clients < 1 || clients > kMaxClientNumber) {
@@ -115,12 +148,16 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
             config.maxClients = clients;
         }
     }
+    if (!config.relayName.empty() && !config.redisHost) {
+        return OptionsError{"--relay-name needs --redis"};
+    }
     return config;
 }
 
 std::string UsageText() {
     return "usage: tessel-relay [--listen ADDR:PORT] [--seed N] [--probe-interval S]\n"
-           "                    [--probe-timeout S] [--max-clients N] [--crlf] [--help]\n"
+           "                    [--probe-timeout S] [--max-clients N] [--crlf]\n"
+           "                    [--redis HOST:PORT [--relay-name NAME]] [--help]\n"
            "\n"
            "A relay server for the TesseraRELAY protocol.\n"
            "\n"
@@ -132,6 +169,10 @@ std::string UsageText() {
            "  --probe-timeout S    seconds a client has to answer a probe (default 30)\n"
            "  --max-clients N      clients served at once, 1 to 999 (default 256)\n"
            "  --crlf               end header lines in CR LF instead of LF\n"
+           "  --redis HOST:PORT    join the group of relays that share this Redis: one\n"
+           "                       server to the clients, handles unique across it\n"
+           "  --relay-name NAME    this relay's name in the group (default: host name and\n"
+           "                       process ID); 1 to 40 of A-Z a-z 0-9 . _ -\n"
            "  --help               show this text\n"
            "\n"
            "Stops cleanly on SIGINT or SIGTERM. Logs connection events and refused requests\n"

@@ -21,6 +21,12 @@ struct RelayConfig {
     std::chrono::milliseconds probeTimeout = kDefaultProbeTimeout;
     int maxClients = kDefaultMaxClients;
     bool crlf = false;  // header lines end in "\r\n" instead of "\n"
+    // A group of relays sharing one Redis: its address, this relay's name in the group and
+    // how long the group keeps a registration its relay no longer refreshes.
+    std::optional<std::string> redisHost;
+    std::uint16_t redisPort = 0;
+    std::string relayName;  // empty: made from the host name and process ID at start
+    std::chrono::milliseconds groupExpiry = kDefaultGroupExpiry;
 };
 
 struct ShowHelp {};

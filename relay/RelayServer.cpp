@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <span>
 #include <utility>
+
+#include "protocol/Words.h"
 
 namespace tessel::relay {
 namespace {
@@ -45,13 +48,28 @@ std::string Describe(const Request& request) {
     return "a message";  // the reason follows with the refusal
 }
 
+RelayConfig Named(RelayConfig config) {
+    if (config.redisHost && config.relayName.empty()) {
+        config.relayName = DefaultRelayName();
+    }
+    return config;
+}
+
 }  // namespace
 
 RelayServer::RelayServer(const RelayConfig& config, LogSink log)
-    : config_(config),
+    : config_(Named(config)),
       log_(std::move(log)),
-      handler_(config, MakeDiceSource(config.seed)),
-      scratch_(kReadChunkBytes) {}
+      handler_(config_, MakeDiceSource(config_.seed)),
+      scratch_(kReadChunkBytes) {
+    if (config_.redisHost) {
+        group_ = std::make_unique<RelayGroup>(config_, log_);
+    }
+}
+
+bool RelayServer::CheckGroup(std::string& error) {
+    return !group_ || group_->Check(error);
+}
 
 RelayServer::~RelayServer() = default;
 
@@ -72,7 +90,10 @@ int RelayServer::Run(int stopFd) {
         return 1;
     }
     std::vector<pollfd> fds;
-    std::vector<Connection*> polled;  // polled[i] belongs to fds[i + 2]
+    std::vector<Connection*> polled;  // polled[i] belongs to fds[i + first]
+    if (group_) {
+        GroupTurn(Clock::now());
+    }
     while (true) {
         Clock::time_point now = Clock::now();
         const bool accepting = now >= acceptPausedUntil_;
@@ -80,9 +101,13 @@ int RelayServer::Run(int stopFd) {
         polled.clear();
         fds.push_back({stopFd, POLLIN, 0});
         fds.push_back({listener_->fd(), static_cast<short>(accepting ? POLLIN : 0), 0});
+        if (group_) {
+            group_->AddPoll(fds);
+        }
+        const std::size_t first = fds.size();
         for (const std::unique_ptr<Connection>& c : connections_) {
             // Input already taken but not yet served is served first; its socket waits.
-            short events = c->hasUnread() || c->held() ? 0 : POLLIN;
+            short events = c->hasUnread() || c->held() || c->awaiting() ? 0 : POLLIN;
             if (c->hasOutput()) {
                 events |= POLLOUT;
             }
@@ -103,11 +128,17 @@ int RelayServer::Run(int stopFd) {
         if (fds[1].revents & POLLIN) {
             AcceptAll(now);
         }
+        if (group_) {
+            group_->OnPoll(std::span<const pollfd>(fds).subspan(2, first - 2), now);
+            ServeGroupEvents(now);
+        }
         for (std::size_t i = 0; i < polled.size(); ++i) {
             Connection& c = *polled[i];
-            const short revents = fds[i + 2].revents;
-            if (c.open() && c.held() && (revents & (POLLHUP | POLLERR))) {
+            const short revents = fds[i + first].revents;
+            if (c.open() && (c.held() || c.awaiting()) && (revents & (POLLHUP | POLLERR))) {
                 Disconnect(c, "closed by the client", true, false, now);
+            } else if (c.open() && c.awaiting()) {
+                continue;
             } else if (c.open() &&
                        (c.hasUnread() || c.held() || (revents & (POLLIN | POLLHUP | POLLERR)))) {
                 ServeInput(c, now);
@@ -122,10 +153,16 @@ int RelayServer::Run(int stopFd) {
                 Disconnect(*c, "no answer to a probe", true, false, now);
             }
         }
+        if (group_) {
+            GroupTurn(now);
+        }
         FlushAll(now);
         Sweep();
     }
     Log("stopping with " + std::to_string(handler_.users().count()) + " clients connected");
+    if (group_) {
+        group_->Leave();
+    }
     connections_.clear();
     return 0;
 }
@@ -133,7 +170,7 @@ int RelayServer::Run(int stopFd) {
 int RelayServer::PollTimeout(Clock::time_point now) const {
     bool holding = false;
     for (const std::unique_ptr<Connection>& c : connections_) {
-        if (!c->open()) {
+        if (!c->open() || c->awaiting()) {
             continue;
         }
         if (c->held()) {
@@ -147,6 +184,11 @@ int RelayServer::PollTimeout(Clock::time_point now) const {
         }
     }
     std::optional<Clock::time_point> next = handler_.NextDeadline();
+    if (group_) {
+        if (const std::optional<Clock::time_point> g = group_->NextDeadline(now)) {
+            next = next ? std::min(*next, *g) : *g;
+        }
+    }
     if (holding) {
         const Clock::time_point check = now + std::chrono::milliseconds(kHeldCheckMillis);
         next = next ? std::min(*next, check) : check;
@@ -219,8 +261,8 @@ void RelayServer::ServeInput(Connection& connection, Clock::time_point now) {
                        now);
             return;
     }
-    for (int served = 0;
-         served < kRequestsPerTurn && connection.open() && !data.empty() && !connection.held();) {
+    for (int served = 0; served < kRequestsPerTurn && connection.open() && !data.empty() &&
+                         !connection.held() && !connection.awaiting();) {
         std::optional<ReaderEvent> event = connection.reader().Next(data);
         if (!event) {
             break;
@@ -251,6 +293,9 @@ void RelayServer::ServeInput(Connection& connection, Clock::time_point now) {
 }
 
 bool RelayServer::ServeOrHold(Connection& sender, const Request& request, Clock::time_point now) {
+    if (AwaitGroup(sender, request, now)) {
+        return true;
+    }
     if (Amplifies(request) && ReachesCongestion(sender)) {
         // A client that has stopped reading would hold the channel up for good.
         const std::vector<int> everyone = handler_.users().connected();
@@ -314,6 +359,12 @@ void RelayServer::Serve(Connection& connection, const Request& request, Clock::t
 }
 
 void RelayServer::Deliver(Output output, Clock::time_point now) {
+    if (group_) {
+        group_->Publish(output.publications, now);
+        if (output.usersChanged) {
+            group_->UsersChanged();
+        }
+    }
     // Dropping a client that does not read tells the others, which may drop another: what
     // that sends is worked off after the batch in hand rather than by recursion.
     std::vector<Outgoing> batch = std::move(output.messages);
@@ -372,6 +423,95 @@ void RelayServer::FlushAll(Clock::time_point now) {
     for (const std::unique_ptr<Connection>& c : connections_) {
         if (c->open() && c->hasOutput() && c->Flush(now) == WriteStatus::Failed) {
             Disconnect(*c, std::string("write failed: ") + std::strerror(errno), true, false, now);
+        }
+    }
+}
+
+bool RelayServer::AwaitGroup(Connection& sender, const Request& request, Clock::time_point now) {
+    if (!group_ || request.malformed || !handler_.users().active(sender.number())) {
+        return false;
+    }
+    if (request.code == CommandCode::Join) {
+        // The client is told it joined once this relay hears the channel.
+        const std::string channel(WordAt(request.line, 1));
+        if (!handler_.users().at(sender.number()).registered() || channel.size() < 2 ||
+            channel.size() > kMaxNameBytes || channel.front() != '#') {
+            return false;
+        }
+        const std::uint64_t serial = ++nextSerial_;
+        if (!group_->AwaitJoin(sender.number(), serial, channel)) {
+            return false;
+        }
+        sender.Await(request, serial);
+        return true;
+    }
+    if (request.code != CommandCode::Open) {
+        return false;
+    }
+    // Only a handle the handler would take needs the group's word; it refuses the rest.
+    const std::string handle(WordAt(request.line, 2));
+    const ClientRecord& record = handler_.users().at(sender.number());
+    if (handle.empty() || handle.size() > kMaxNameBytes || handle == record.handle ||
+        handler_.users().FindHandle(handle) || !handler_.peers().FindHandle(handle).empty()) {
+        return false;
+    }
+    const std::uint64_t serial = ++nextSerial_;
+    if (!group_->ClaimForOpen(sender.number(), serial, handle, now)) {
+        return false;  // Redis is away: the handle is checked against what is known here
+    }
+    sender.Await(request, serial);
+    return true;
+}
+
+void RelayServer::GroupTurn(Clock::time_point now) {
+    group_->Tick(now, handler_);
+    ServeGroupEvents(now);
+}
+
+void RelayServer::ServeGroupEvents(Clock::time_point now) {
+    for (GroupEvent& event : group_->TakeEvents()) {
+        Output out;
+        switch (event.kind) {
+            case GroupEvent::Kind::Message:
+                if (event.message.kind == GroupKind::State) {
+                    handler_.ReplacePeer(event.message.relay, std::move(event.message.users), out);
+                } else {
+                    handler_.FromGroup(event.message, out);
+                }
+                Deliver(std::move(out), now);
+                break;
+            case GroupEvent::Kind::PeerGone:
+                handler_.RemovePeer(event.relay, out);
+                Deliver(std::move(out), now);
+                break;
+            case GroupEvent::Kind::JoinReady:
+            case GroupEvent::Kind::OpenAnswered: {
+                Connection* c = event.number >= 1 && event.number <= kMaxClientNumber
+                                    ? byNumber_[event.number]
+                                    : nullptr;
+                if (c == nullptr || !c->open() || !c->awaiting() ||
+                    c->awaitSerial() != event.serial) {
+                    break;  // that client is gone; the claim is given back with its handle
+                }
+                Request request = *c->TakeAwaited();
+                request.handleTakenElsewhere = event.taken;
+                Serve(*c, request, now);
+                break;
+            }
+            case GroupEvent::Kind::HandleLost: {
+                Connection* c = event.number >= 1 && event.number <= kMaxClientNumber
+                                    ? byNumber_[event.number]
+                                    : nullptr;
+                if (c != nullptr && c->open() && handler_.users().active(event.number) &&
+                    handler_.users().at(event.number).handle == event.handle) {
+                    Disconnect(*c,
+                               "its handle " + LogText(event.handle) +
+                                   " belongs to a client of another relay (taken while this "
+                                   "relay was out of the group)",
+                               true, false, now);
+                }
+                break;
+            }
         }
     }
 }

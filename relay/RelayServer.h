@@ -10,6 +10,7 @@
 
 #include "relay/Connection.h"
 #include "relay/Listener.h"
+#include "relay/RelayGroup.h"
 #include "relay/RelayLog.h"
 #include "relay/RelayOptions.h"
 #include "relay/RequestHandler.h"
@@ -25,6 +26,10 @@ class RelayServer {
     ~RelayServer();
     RelayServer(const RelayServer&) = delete;
     RelayServer& operator=(const RelayServer&) = delete;
+
+    // With a group of relays: whether Redis can be reached and this relay's name is free.
+    // True without a group.
+    bool CheckGroup(std::string& error);
 
     // Binds the listening socket; on failure `error` says why.
     bool Listen(std::string& error);
@@ -55,12 +60,18 @@ class RelayServer {
     void Disconnect(Connection& connection, std::string_view reason, bool leave, bool flush,
                     Clock::time_point now);
     void FlushAll(Clock::time_point now);
+    // An OPEN asks the group first whether its handle is free; true when it now waits.
+    bool AwaitGroup(Connection& sender, const Request& request, Clock::time_point now);
+    void GroupTurn(Clock::time_point now);
+    void ServeGroupEvents(Clock::time_point now);
     void Sweep();
     void Log(std::string line) const;
 
     RelayConfig config_;
     LogSink log_;
     RequestHandler handler_;
+    std::unique_ptr<RelayGroup> group_;  // none when serving alone
+    std::uint64_t nextSerial_ = 0;
     std::optional<Listener> listener_;
     std::vector<std::unique_ptr<Connection>> connections_;
     std::array<Connection*, kMaxClientNumber + 1> byNumber_{};  // not owning

@@ -36,6 +36,8 @@ struct Request {
     std::string body;
     std::optional<ResponseCode> malformed;
     std::string problem;  // why it is malformed, for the log
+    // OPEN: the group has the handle registered to a client of another relay.
+    bool handleTakenElsewhere = false;
 };
 
 // Header layout: greeting, "toServer", the request line, then header lines of which ID: and

@@ -68,7 +68,8 @@ const RequestHandler::Route RequestHandler::kRoutes[] = {
 };
 
 RequestHandler::RequestHandler(const RelayConfig& config, std::unique_ptr<DiceSource> dice)
-    : writer_(config.crlf),
+    : groupName_(config.redisHost ? config.relayName : std::string()),
+      writer_(config.crlf),
       dice_(std::move(dice)),
       users_(config.maxClients),
       probes_(config.probeInterval, config.probeTimeout) {}
@@ -166,6 +167,10 @@ void RequestHandler::Open(Turn& turn) {
     if (const std::optional<int> owner = users_.FindHandle(handle); owner && *owner != turn.from) {
         return Refuse(turn, ResponseCode::HandleTaken, "handle in use");
     }
+    if (turn.request.handleTakenElsewhere || !peers_.FindHandle(handle).empty()) {
+        return Refuse(turn, ResponseCode::HandleTaken, "handle in use on another relay");
+    }
+    turn.out.usersChanged = true;
     turn.sender.handle = std::string(handle);
     turn.sender.address = std::string(address);
     Answer(turn, ResponseLine(ResponseCode::Accepted), ContentType::Euc,
@@ -183,6 +188,7 @@ void RequestHandler::Join(Turn& turn) {
         return Refuse(turn, ResponseCode::BadParameter,
                       "channel must start with # and have 2 to 63 bytes");
     }
+    turn.out.usersChanged = true;
     turn.sender.channel = std::string(channel);
     Answer(turn, ResponseLine(ResponseCode::Accepted), ContentType::Euc,
            "JOIN " + turn.sender.channel);
@@ -209,6 +215,7 @@ void RequestHandler::Mode(Turn& turn) {
         Answer(turn, ResponseLine(ResponseCode::Ok));
         return;
     }
+    turn.out.usersChanged = true;
     turn.sender.master = mode == "+m";
     Answer(turn, ResponseLine(ResponseCode::Ok));
     BroadcastUsers(turn.out);
@@ -281,6 +288,20 @@ void RequestHandler::Roll(Turn& turn) {
         std::erase_if(show.to, [&](int to) { return to != turn.from && !users_.at(to).master; });
     }
     turn.out.messages.push_back(std::move(show));
+    if (!groupName_.empty()) {
+        GroupMessage shown;
+        shown.kind = GroupKind::Show;
+        shown.where = turn.sender.channel;
+        shown.handle = turn.sender.handle;
+        shown.count = *count;
+        shown.sides = *sides;
+        shown.rule = *rule;
+        shown.parameter = shownParameter;
+        shown.secret = turn.sender.secretDice;
+        shown.id = request.id;
+        shown.body = std::move(dice);
+        Publish(turn.out, false, turn.sender.channel, shown);
+    }
 }
 
 void RequestHandler::SendMesg(Turn& turn) {
@@ -291,16 +312,36 @@ void RequestHandler::SendMesg(Turn& turn) {
             return Refuse(turn, ResponseCode::NoChannel, "not in a channel");
         }
         recipients = users_.Members(turn.sender.channel);
+        if (!groupName_.empty()) {
+            GroupMessage said;
+            said.kind = GroupKind::Say;
+            said.where = turn.sender.channel;
+            said.handle = turn.sender.handle;
+            said.type = turn.request.contentType;
+            said.body = turn.request.body.substr(0, kMaxBodyBytes);
+            Publish(turn.out, false, turn.sender.channel, said);
+        }
     } else {
         if (!turn.sender.registered()) {
             return Refuse(turn, ResponseCode::NoHandle, "no handle yet");
         }
         const std::optional<int> to = users_.FindHandle(target);
-        if (!to) {
+        const std::string relay = to ? std::string() : peers_.FindHandle(target);
+        if (!to && relay.empty()) {
             return Refuse(turn, ResponseCode::BadParameter, "no user with that handle");
         }
-        recipients.push_back(*to);
-        if (*to != turn.from) {
+        if (to) {
+            recipients.push_back(*to);
+        } else {
+            GroupMessage told;
+            told.kind = GroupKind::Tell;
+            told.where = std::string(target);
+            told.handle = turn.sender.handle;
+            told.type = turn.request.contentType;
+            told.body = turn.request.body.substr(0, kMaxBodyBytes);
+            Publish(turn.out, true, relay, told);
+        }
+        if (to != turn.from) {
             recipients.push_back(turn.from);
         }
     }
@@ -310,11 +351,11 @@ void RequestHandler::SendMesg(Turn& turn) {
 }
 
 void RequestHandler::GetUser(Turn& turn) {
-    Answer(turn, "PUTUSER", ContentType::Euc, users_.UserListBody());
+    Answer(turn, "PUTUSER", ContentType::Euc, UserListBody());
 }
 
 void RequestHandler::List(Turn& turn) {
-    Answer(turn, "PUTCHANNEL", ContentType::Euc, users_.ChannelListBody());
+    Answer(turn, "PUTCHANNEL", ContentType::Euc, users_.ChannelListBody(peers_.ChannelCounts()));
 }
 
 void RequestHandler::Operate(Turn& turn) {
@@ -347,7 +388,7 @@ void RequestHandler::Probe(int number, Output& out) {
 }
 
 void RequestHandler::BroadcastUsers(Output& out) {
-    std::string body = users_.UserListBody();
+    std::string body = UserListBody();
     if (body == broadcastUsers_) {
         return;
     }
@@ -364,6 +405,117 @@ void RequestHandler::Leave(int number, Output& out) {
     users_.Release(number);
     probes_.Stop(number);
     if (listed) {
+        out.usersChanged = true;
+        BroadcastUsers(out);
+    }
+}
+
+std::string RequestHandler::UserListBody() const {
+    if (peers_.relays().empty()) {
+        return users_.UserListBody();
+    }
+    // Relays by name, each one's users in its connection order: every relay of the group
+    // lists the same users in the same order.
+    UserListBuilder list;
+    bool localDone = false;
+    const auto addLocal = [&] {
+        localDone = true;
+        for (const int n : users_.connected()) {
+            const ClientRecord& r = users_.at(n);
+            if (r.registered() && !list.Add(r.handle, r.channel, r.address, r.master)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (const auto& [relay, users] : peers_.relays()) {
+        if (!localDone && groupName_ < relay && !addLocal()) {
+            return list.Finish();
+        }
+        for (const GroupUser& u : users) {
+            if (!list.Add(u.handle, u.channel, u.address, u.master)) {
+                return list.Finish();
+            }
+        }
+    }
+    if (!localDone) {
+        addLocal();
+    }
+    return list.Finish();
+}
+
+std::vector<GroupUser> RequestHandler::LocalUsers() const {
+    std::vector<GroupUser> users;
+    for (const int n : users_.connected()) {
+        const ClientRecord& r = users_.at(n);
+        if (r.registered()) {
+            users.push_back({r.handle, r.channel, r.address, r.master});
+        }
+    }
+    return users;
+}
+
+void RequestHandler::Publish(Output& out, bool toRelay, std::string where,
+                             const GroupMessage& message) const {
+    GroupMessage stamped = message;
+    stamped.relay = groupName_;
+    out.publications.push_back({toRelay, std::move(where), EncodeGroupMessage(stamped)});
+}
+
+void RequestHandler::FromGroup(const GroupMessage& m, Output& out) {
+    if (groupName_.empty() || m.relay == groupName_) {
+        return;  // our own traffic was delivered here when it was sent
+    }
+    switch (m.kind) {
+        case GroupKind::Say:
+            out.messages.push_back({writer_.WriteForEach("SHOWMESG " + m.handle, m.type, m.body),
+                                    users_.Members(m.where)});
+            break;
+        case GroupKind::Tell: {
+            const std::optional<int> to = users_.FindHandle(m.where);
+            if (to) {
+                out.messages.push_back(
+                    {writer_.WriteForEach("SHOWMESG " + m.handle, m.type, m.body), {*to}});
+            }
+            break;
+        }
+        case GroupKind::Show: {
+            const std::string command = "SHOW " + std::to_string(m.count) + " " +
+                                        std::to_string(m.sides) + " " + m.handle + " " +
+                                        std::to_string(m.rule) + " " + std::to_string(m.parameter);
+            Outgoing show{m.id.empty()
+                              ? writer_.WriteForEach(command, ContentType::Result, m.body)
+                              : writer_.WriteShared(command, m.id, ContentType::Result, m.body),
+                          users_.Members(m.where)};
+            if (m.secret) {
+                std::erase_if(show.to, [&](int to) { return !users_.at(to).master; });
+            }
+            out.messages.push_back(std::move(show));
+            break;
+        }
+        case GroupKind::State:
+        case GroupKind::Sync:
+        case GroupKind::Bye:
+            break;  // the group's own bookkeeping
+    }
+}
+
+void RequestHandler::ReplacePeer(const std::string& relay, std::vector<GroupUser> users,
+                                 Output& out) {
+    if (relay != groupName_ && peers_.Replace(relay, std::move(users))) {
+        BroadcastUsers(out);
+    }
+}
+
+void RequestHandler::RemovePeer(std::string_view relay, Output& out) {
+    if (peers_.Remove(relay)) {
+        BroadcastUsers(out);
+    }
+}
+
+void RequestHandler::ClearPeers(Output& out) {
+    if (!peers_.relays().empty()) {
+        peers_.Clear();
         BroadcastUsers(out);
     }
 }

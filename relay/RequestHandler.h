@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "relay/DiceRoller.h"
+#include "relay/GroupDirectory.h"
+#include "relay/GroupWire.h"
 #include "relay/MessageWriter.h"
 #include "relay/ProbeSchedule.h"
 #include "relay/RelayOptions.h"
@@ -37,11 +39,21 @@ struct Outgoing {
     bool userList = false;
 };
 
+// A message for the other relays of the group.
+struct Publication {
+    bool toRelay =
+        false;  // false: for the members of tessel channel `where`; true: for relay `where`
+    std::string where;
+    std::string bytes;
+};
+
 // The same as Outcome, with each message laid out once for all its recipients.
 struct Output {
     std::vector<Outgoing> messages;  // in the order they must be sent
     bool closeSender = false;
     std::string refusal;
+    std::vector<Publication> publications;  // in the order they must be sent
+    bool usersChanged = false;              // a handle, channel or master flag changed
 };
 
 // Output laid out per recipient, in the order the messages must be sent.
@@ -74,6 +86,17 @@ class RequestHandler {
     std::optional<Clock::time_point> NextDeadline() const { return probes_.NextDeadline(); }
 
     const UserDirectory& users() const { return users_; }
+
+    // Group of relays: traffic from the other relays, delivered to the clients here it is
+    // for, and the others' registered users, which share this relay's user list and
+    // handles. Without a group name nothing is published and the relay serves alone.
+    void FromGroup(const GroupMessage& message, Output& out);
+    void ReplacePeer(const std::string& relay, std::vector<GroupUser> users, Output& out);
+    void RemovePeer(std::string_view relay, Output& out);
+    void ClearPeers(Output& out);
+    const GroupDirectory& peers() const { return peers_; }
+    // This relay's registered users as the group sees them, in connection order.
+    std::vector<GroupUser> LocalUsers() const;
 
   private:
     struct Turn {
@@ -108,10 +131,14 @@ class RequestHandler {
     void Probe(int number, Output& out);
     void BroadcastUsers(Output& out);
     void Leave(int number, Output& out);
+    std::string UserListBody() const;
+    void Publish(Output& out, bool toRelay, std::string where, const GroupMessage& message) const;
 
+    std::string groupName_;  // empty without a group
     MessageWriter writer_;
     std::unique_ptr<DiceSource> dice_;
     UserDirectory users_;
+    GroupDirectory peers_;
     // The user list as last broadcast: an unchanged list is not sent again, so repeating a
     // request cannot multiply a client's input into everybody's output.
     std::string broadcastUsers_;

@@ -73,32 +73,45 @@ std::vector<int> UserDirectory::Members(std::string_view channel) const {
     return members;
 }
 
-std::string UserDirectory::UserListBody() const {
-    std::string body;
-    std::size_t lines = 0;
-    for (const int n : order_) {
-        const ClientRecord& r = records_[n];
-        if (!r.registered()) {
-            continue;
-        }
-        if (lines == kMaxUserLines) {
-            break;
-        }
-        std::string line = r.handle;
-        line.append(" ").append(r.channel.empty() ? kNoChannel : std::string_view(r.channel));
-        line.append(" ").append(r.address).append(r.master ? " 1\n" : " 0\n");
-        if (body.size() + line.size() + kEndMarker.size() > kMaxBodyBytes) {
-            break;
-        }
-        body += line;
-        ++lines;
+bool UserListBuilder::Add(std::string_view handle, std::string_view channel,
+                          std::string_view address, bool master) {
+    if (lines_ == kMaxUserLines) {
+        return false;
     }
-    body += kEndMarker;
-    return body;
+    std::string line(handle);
+    line.append(" ").append(channel.empty() ? kNoChannel : channel);
+    line.append(" ").append(address).append(master ? " 1\n" : " 0\n");
+    if (body_.size() + line.size() + kEndMarker.size() > kMaxBodyBytes) {
+        lines_ = kMaxUserLines;
+        return false;
+    }
+    body_ += line;
+    ++lines_;
+    return true;
 }
 
-std::string UserDirectory::ChannelListBody() const {
+std::string UserListBuilder::Finish() {
+    body_ += kEndMarker;
+    return std::move(body_);
+}
+
+std::string UserDirectory::UserListBody() const {
+    UserListBuilder list;
+    for (const int n : order_) {
+        const ClientRecord& r = records_[n];
+        if (r.registered() && !list.Add(r.handle, r.channel, r.address, r.master)) {
+            break;
+        }
+    }
+    return list.Finish();
+}
+
+std::string UserDirectory::ChannelListBody(
+    const std::map<std::string, int, std::less<>>& elsewhere) const {
     std::map<std::string_view, int> channels;
+    for (const auto& [name, members] : elsewhere) {
+        channels[name] += members;
+    }
     for (const int n : order_) {
         if (!records_[n].channel.empty()) {
             ++channels[records_[n].channel];

@@ -9,6 +9,8 @@
 
 #include "relay/RelayLimits.h"
 
+#include <map>
+
 namespace tessel::relay {
 
 // What the relay knows of one connected client. Texts are kept in the wire encoding
@@ -21,6 +23,20 @@ struct ClientRecord {
     bool secretDice = false;
 
     bool registered() const { return !handle.empty(); }
+};
+
+// Lays out a PUTUSER body line by line: at most 32 lines within 4096 bytes, then
+// "No entry".
+class UserListBuilder {
+  public:
+    // False when the line did not fit: the list is full.
+    bool Add(std::string_view handle, std::string_view channel, std::string_view address,
+             bool master);
+    std::string Finish();
+
+  private:
+    std::string body_;
+    std::size_t lines_ = 0;
 };
 
 // The connected clients by number, in the order they connected.
@@ -52,8 +68,9 @@ class UserDirectory {
     std::string UserListBody() const;
 
     // The PUTCHANNEL body: one line "channel members" per channel, by channel name, within
-    // 4096 bytes.
-    std::string ChannelListBody() const;
+    // 4096 bytes; `elsewhere` adds members connected to other relays.
+    std::string ChannelListBody(
+        const std::map<std::string, int, std::less<>>& elsewhere = {}) const;
 
   private:
     int maxClients_;

@@ -87,6 +87,10 @@ int main(int argc, char** argv) {
 
     RelayServer server(config, LogToStderr);
     std::string error;
+    if (!server.CheckGroup(error)) {
+        std::fprintf(stderr, "tessel-relay: %s\n", error.c_str());
+        return 3;
+    }
     if (!server.Listen(error)) {
         std::fprintf(stderr, "tessel-relay: cannot listen on %s:%u: %s\n", config.address.c_str(),
                      static_cast<unsigned>(config.port), error.c_str());
