@@ -281,6 +281,17 @@ QRadioButton* CTesselDialog::AddRadio(const QString& text, int x, int y, int wid
 QGroupBox* CTesselDialog::AddGroupBox(const QString& text, int x, int y, int width, int height) {
     auto* box = new QGroupBox(text, this);
     box->setGeometry(units_.Rect(x, y, width, height));
+    // The title sits on the frame's top line, its middle on the line, as the template's group
+    // boxes are drawn; the style's own places it above the frame, where it collides with the
+    // controls placed for the template's layout.
+    const int half = box->fontMetrics().height() / 2;
+    box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: "
+                                      "2px; margin-top: %1px; }"
+                                      "QGroupBox::title { subcontrol-origin: margin; "
+                                      "subcontrol-position: top left; left: %2px; top: 0px; "
+                                      "padding: 0 2px; }")
+                           .arg(half)
+                           .arg(half));
     // The frame is drawn behind the controls it surrounds, which are its siblings as in the
     // template, so clicks reach them whichever comes first.
     box->lower();

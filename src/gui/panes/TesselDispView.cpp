@@ -184,6 +184,20 @@ void CTesselDispView::TrimOldLines() {
     cursor.removeSelectedText();
 }
 
+void CTesselDispView::resizeEvent(QResizeEvent* event) {
+    // A reader at the end stays at the end when the pane shrinks (a splitter dragged): the
+    // last line stays in view rather than the first ones.
+    QScrollBar* bar = verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    QTextEdit::resizeEvent(event);
+    if (atEnd) {
+        bar->setValue(bar->maximum());
+        // The document is laid out again for the new width only later.
+        QTimer::singleShot(
+            0, this, [this] { verticalScrollBar()->setValue(verticalScrollBar()->maximum()); });
+    }
+}
+
 void CTesselDispView::keyPressEvent(QKeyEvent* event) {
     // Copying what was selected stays here; every other key belongs to the input pane.
     if (keyTarget_ == nullptr || event->matches(QKeySequence::Copy) ||

@@ -67,6 +67,7 @@ class CTesselDispView : public QTextEdit {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     class Sink;

@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <algorithm>
 #include <thread>
@@ -45,6 +46,9 @@ void CTesselInputView::SetColours(std::int32_t text, std::int32_t background) {
 
 void CTesselInputView::SetInputFont(const QFont& font) {
     setFont(font);
+    // Taller lines would leave the caret's line cut at the bottom edge until the next key:
+    // once the text is laid out again in the new font, it is brought back into view.
+    QTimer::singleShot(0, this, [this] { ensureCursorVisible(); });
 }
 
 void CTesselInputView::ApplySettings() {

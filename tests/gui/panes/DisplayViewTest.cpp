@@ -182,6 +182,20 @@ class DisplayViewTest : public QObject {
         QCOMPARE(pane.view->document()->lastBlock().previous().text(), QString("item 2999"));
     }
 
+    // Dragging a splitter to shrink the pane keeps its last line in view.
+    void aShrunkPaneKeepsShowingItsLastLine() {
+        Pane pane;
+        for (int i = 0; i < 40; ++i) {
+            pane.Show(Item(DisplayKind::System, "", "line " + std::to_string(i) + "\r\n"));
+        }
+        pane.view->resize(900, 120);
+        QTextCursor end(pane.view->document());
+        end.movePosition(QTextCursor::End);
+        QTRY_VERIFY(pane.view->viewport()->rect().contains(pane.view->cursorRect(end).center()));
+        QApplication::processEvents();
+        QVERIFY(pane.view->viewport()->rect().contains(pane.view->cursorRect(end).center()));
+    }
+
     void keysTypedInTheDisplayGoToTheInputPane() {
         // The window outlives the pane, so the pane leaves it on any way out of the test and
         // is deleted once, by its owner.
