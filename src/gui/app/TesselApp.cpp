@@ -1,9 +1,7 @@
 #include "gui/app/TesselApp.h"
 
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFile>
-#include <QTimer>
 
 #include <cstdio>
 

@@ -1,7 +1,6 @@
 // The customise and help menus: fonts, colours, key definitions, client settings, the focus
 // toggle between input and memo, the help window, the version box and the edit commands.
 #include <QApplication>
-#include <QFile>
 #include <QWidget>
 
 #include "gui/dialogs/AboutDialog.h"

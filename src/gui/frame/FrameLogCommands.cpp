@@ -1,7 +1,6 @@
 // The logging commands: a manual log picked in a file dialog, the automatic log switch, stop,
 // and the automatic log settings. The log itself belongs to the core; the title carries its
 // mark, so every command ends with the title drawn again.
-#include <QFile>
 
 #include "gui/dialogs/AutoLogSettingsDialog.h"
 #include "gui/frame/MainFrame.h"

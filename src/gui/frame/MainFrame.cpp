@@ -4,11 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
-#include <QFile>
 #include <QFileDialog>
-#include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSplitter>
