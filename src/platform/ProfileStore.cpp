@@ -381,6 +381,21 @@ std::string WithProfileValue(std::string_view text, std::string_view section, st
     return result;
 }
 
+namespace {
+
+// A name whose last byte is a lead byte on its own would take the "]" or "=" written after it
+// as its trail byte, and the entry could never be read back.
+bool EndsInLoneLead(std::string_view text) {
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+        last = i;
+    }
+    return !text.empty() && CharLength(text, last) == 1 &&
+           IsShiftJisLead(static_cast<unsigned char>(text[last]));
+}
+
+}  // namespace
+
 bool IsWritableProfileEntry(std::string_view section, std::string_view key,
                             std::string_view value) {
     section = Trim(section);
@@ -389,6 +404,9 @@ bool IsWritableProfileEntry(std::string_view section, std::string_view key,
         return false;
     }
     if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value)) {
+        return false;
+    }
+    if (EndsInLoneLead(section) || EndsInLoneLead(key)) {
         return false;
     }
     return key.find('=') == std::string_view::npos && key.front() != '[' && key.front() != ';';

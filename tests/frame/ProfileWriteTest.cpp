@@ -261,6 +261,9 @@ const RefusedCase kRefusedCases[] = {
     {"EmptySection", "", "k", "v"},
     {"SectionWithLineBreak", "Sett\r\nings", "k", "v"},
     {"KeyWithLineBreak", "Settings", "k\nj", "v"},
+    // A lone lead byte at the end would pair with the "]" or "=" written after it.
+    {"SectionEndingInALeadByte", "Settings\x82\xA0\xE1", "k", "v"},
+    {"KeyEndingInALeadByte", "Settings", "k\x81", "v"},
 };
 // clang-format on
 
