@@ -93,6 +93,22 @@ ConversationLog::ConversationLog(const Settings& settings, Hooks hooks)
 
 ConversationLog::~ConversationLog() = default;
 
+std::string LogSafeLine(std::string_view line) {
+    std::string out;
+    out.reserve(line.size());
+    for (const char c : line) {
+        // No Shift-JIS trail byte is below 0x40 or 0x7F, so these are always characters.
+        const auto b = static_cast<unsigned char>(c);
+        if ((b < 0x20 && b != '\t' && b != '\r' && b != '\n') || b == 0x7F) {
+            out += '^';
+            out += static_cast<char>(b == 0x7F ? '?' : b + '@');
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 LogWriteResult ConversationLog::WriteLine(std::string_view line) {
     LogWriteResult result;
     {
@@ -104,7 +120,7 @@ LogWriteResult ConversationLog::WriteLine(std::string_view line) {
             result.status = LogWriteStatus::kWritten;
             return result;
         }
-        const bool written = m_logFile.Write(line);
+        const bool written = m_logFile.Write(LogSafeLine(line));
         if (written) {
             result.status = LogWriteStatus::kWritten;
             return result;
