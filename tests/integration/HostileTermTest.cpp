@@ -1,182 +1,38 @@
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <thread>
 
-#include "integration/HostileCases.h"
-#include "relay/RelayTestClient.h"
-#include "relay/RelayWire.h"
-#include "support/ChildProcess.h"
-#include "support/LoopbackPeer.h"
-#include "support/TempDirectory.h"
+#include "integration/HostileWorld.h"
 #include "term/TermCodec.h"
 
 namespace tessel::test {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string Reply(std::string_view commandLine, std::string_view body,
-                  std::string_view type = "tesra/euc") {
-    std::string out = "TesseraRELAY/0.1\ntoClient\n";
-    out.append(commandLine).append("\n");
-    if (!body.empty()) {
-        out += "Content-length: " + std::to_string(body.size()) + "\nContent-type: ";
-        out.append(type).append("\n");
-    }
-    out += "ID: s***001\n\n";
-    out.append(body);
-    return out;
-}
-
-void Replace(std::string& text, std::string_view from, std::string_view to) {
-    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-        text.replace(at, from.size(), to);
-    }
-}
-
-// Bytes a terminal would act on: ESC, BEL, other C0 controls but tab and line feed, DEL and
-// the C1 controls as UTF-8 encodes them.
-std::string FirstControl(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const bool c1 = b == 0xC2 && i + 1 < text.size() &&
-                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-        if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F || c1) {
-            return "byte " + std::to_string(b) + " at " + std::to_string(i) + ": " +
-                   std::string(text.substr(i > 40 ? i - 40 : 0, 80));
-        }
-    }
-    return {};
-}
-
-struct Entry {
-    std::string kind;  // "file", "link:<target>", "dir"
-    std::string content;
-    ino_t inode = 0;
-    friend bool operator==(const Entry&, const Entry&) = default;
-};
-
-// tessel-term as a user runs it, in a working directory that is also its receive directory
-// and holds its settings, key file, include and log, with links to them and to a file outside;
-// the case's steps come from a scripted server or from a hostile client of tessel-relay.
+// The tessel-term helper: the client as a user runs it, with its working directory as
+// HostileWorld lays it out, its output as the user sees it (UTF-8).
 class HostileTerm : public ::testing::TestWithParam<HostileCase> {
   protected:
-    void SetUp() override {
-        work = root.path() + "/work";
-        fs::create_directory(work);
-        fs::create_directory(work + "/wav");
-        root.Write("outside.txt", "outside");
-        root.Write("work/tessel.ini", "[Settings]\r\nautolog=1\r\nlogdir=" + work +
-                                          "/\r\nautologname=%N.log\r\n[Options]\r\nisrecvfile=1\r\n"
-                                          "isrecvwave=1\r\nsavefiledir=" +
-                                          work + "/\r\n");
-        root.Write("work/tessel.key", "1=2d6\r\ninclude=inc.key\r\n");
-        root.Write("work/inc.key", "2=hello\r\n");
-        root.Write("work/wav/ding.wav", "RIFF");
-        fs::create_symlink("tessel.ini", work + "/ini-link");
-        fs::create_symlink("../outside.txt", work + "/outside-link");
-        fs::create_hard_link(work + "/tessel.key", work + "/hard.key");
-    }
-
-    bool UsesRelay(const HostileCase& c) const {
-        for (const auto& step : c.steps) {
-            if (step.route == Route::Relay) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-    void StartRelay() {
-        relay = std::make_unique<ChildProcess>(
-            std::vector<std::string>{TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0", "--seed", "1"},
-            root.path());
-        ASSERT_TRUE(relay->WaitForError("listening on 127.0.0.1:"));
-        const std::string log = relay->error();
-        const std::size_t at = log.find("listening on 127.0.0.1:") + 23;
-        port = static_cast<std::uint16_t>(
-            std::stoi(log.substr(at, log.find_first_not_of("0123456789", at) - at)));
-    }
-
     void StartTerm(int serverPort) {
         term = std::make_unique<ChildProcess>(
             std::vector<std::string>{TESSEL_TERM_BINARY, "--host", "127.0.0.1", "--port",
                                      std::to_string(serverPort), "--handle", "taro", "--channel",
                                      "main"},
-            work);
+            world.work);
         ASSERT_TRUE(term->started());
     }
 
     // The scripted server accepts the client and acknowledges its handle and channel.
     void Register() {
-        ASSERT_TRUE(peer.Accept());
-        peer.ReadUntil("JOIN #main");
-        peer.Write(Reply("RESPONSE 100", "OPEN taro\n") + Reply("RESPONSE 100", "JOIN #main\n"));
+        ASSERT_TRUE(world.peer.Accept());
+        world.peer.ReadUntil("JOIN #main");
+        world.peer.Write(Reply("RESPONSE 100", "OPEN taro\n") +
+                         Reply("RESPONSE 100", "JOIN #main\n"));
         ASSERT_TRUE(term->WaitForOutput(" JOIN #main\n"));
     }
 
-    relay::test::RelayTestClient& Hostile(const std::string& handle) {
-        auto& client = hostile[handle];
-        if (!client) {
-            client = std::make_unique<relay::test::RelayTestClient>(port);
-            client->Welcome();
-            client->Send(relay::test::ToServer("OPEN 127.0.0.1:1 " + handle, "a00100000001"));
-            client->Send(relay::test::ToServer("JOIN #main", "a00100001000"));
-        }
-        return *client;
-    }
-
-    void Play(const HostileStep& step) {
-        std::string body = step.body;
-        Replace(body, "$DIR", work);
-        for (std::size_t i = 0; i < step.repeat; ++i) {
-            if (step.route == Route::Relay) {
-                ASSERT_TRUE(Hostile(step.line).Send(
-                    relay::test::ToServer("SENDMESG *", "a00100002000", step.type, body)));
-            } else if (step.raw) {
-                peer.Write(body);
-            } else {
-                peer.Write(Reply(step.line, body, step.type));
-            }
-        }
-    }
-
-    // Every entry under the test's root, without following links.
-    std::map<std::string, Entry> Tree() const {
-        std::map<std::string, Entry> tree;
-        for (const auto& item : fs::recursive_directory_iterator(root.path())) {
-            Entry entry;
-            const auto status = fs::symlink_status(item.path());
-            struct stat info {};
-            ::lstat(item.path().c_str(), &info);
-            entry.inode = info.st_ino;
-            if (fs::is_symlink(status)) {
-                entry.kind = "link:" + fs::read_symlink(item.path()).string();
-            } else if (fs::is_regular_file(status)) {
-                entry.kind = "file";
-                std::ifstream in(item.path(), std::ios::binary);
-                entry.content.assign(std::istreambuf_iterator<char>(in), {});
-            } else {
-                entry.kind = "dir";
-            }
-            tree[fs::relative(item.path(), root.path()).string()] = entry;
-        }
-        return tree;
-    }
-
-    TempDirectory root;
-    std::string work;
-    LoopbackPeer peer;
-    std::unique_ptr<ChildProcess> relay;
-    std::uint16_t port = 0;
-    std::map<std::string, std::unique_ptr<relay::test::RelayTestClient>> hostile;
+    HostileWorld world;
     std::unique_ptr<ChildProcess> term;
 };
 
@@ -184,19 +40,19 @@ TEST_P(HostileTerm, StaysSafeAndLive) {
     const HostileCase& c = GetParam();
     const bool viaRelay = UsesRelay(c);
     if (viaRelay) {
-        ASSERT_NO_FATAL_FAILURE(StartRelay());
-        ASSERT_NO_FATAL_FAILURE(StartTerm(port));
+        ASSERT_NO_FATAL_FAILURE(world.StartRelay());
+        ASSERT_NO_FATAL_FAILURE(StartTerm(world.port));
         ASSERT_TRUE(term->WaitForOutput(" JOIN #main\n"));
     } else {
         if (c.serverStopsReading) {
-            peer.SetReceiveBuffer(4096);
+            world.peer.SetReceiveBuffer(4096);
         }
-        ASSERT_NO_FATAL_FAILURE(StartTerm(peer.port()));
+        ASSERT_NO_FATAL_FAILURE(StartTerm(world.peer.port()));
         ASSERT_NO_FATAL_FAILURE(Register());
     }
     // The settings were stored on connecting; from here on nothing of the program's own may
     // change but the log, which only grows.
-    const auto before = Tree();
+    const auto before = world.Tree();
 
     std::thread typing;
     if (c.serverStopsReading) {
@@ -209,58 +65,31 @@ TEST_P(HostileTerm, StaysSafeAndLive) {
         });
     }
     for (const HostileStep& step : c.steps) {
-        ASSERT_NO_FATAL_FAILURE(Play(step));
+        ASSERT_NO_FATAL_FAILURE(world.Play(step));
     }
 
-    // Still live: a line sent after the case is shown.
-    if (viaRelay) {
-        ASSERT_TRUE(Hostile("mallory").Send(
-            relay::test::ToServer("SENDMESG *", "a00100003000", "tesra/euc", "still-there")));
-    } else {
-        peer.Write(Reply("SHOWMESG bob", "still-there"));
-    }
+    ASSERT_NO_FATAL_FAILURE(world.SendStillThere(viaRelay));
     EXPECT_TRUE(term->WaitForOutput("still-there", 30s)) << term->output();
     if (typing.joinable()) {
         typing.join();
     }
     const TermCodec codec;
     for (std::string text : c.shown) {
-        Replace(text, "$DIR", work);
+        Replace(text, "$DIR", world.work);
         EXPECT_NE(term->output().find(codec.ToUtf8(text)), std::string::npos)
             << "not shown: " << codec.ToUtf8(text) << "\n"
             << term->output();
     }
-
-    const auto after = Tree();
-    const std::string log = "work/taro.log";
-    for (const auto& [path, entry] : before) {
-        ASSERT_TRUE(after.count(path)) << path << " is gone";
-        const Entry& now = after.at(path);
-        EXPECT_EQ(now.inode, entry.inode) << path << " was replaced";
-        if (path == log) {
-            EXPECT_EQ(now.content.substr(0, entry.content.size()), entry.content);
-        } else {
-            EXPECT_EQ(now.kind, entry.kind) << path;
-            EXPECT_EQ(now.content, entry.content) << path << " was changed";
-        }
-    }
-    for (const auto& [path, entry] : after) {
-        if (before.count(path)) {
-            continue;
-        }
-        // Only plain files, directly in the receive directory.
-        EXPECT_EQ(fs::path(path).parent_path(), fs::path("work")) << path;
-        EXPECT_EQ(entry.kind, "file") << path;
-        EXPECT_EQ(entry.content.find(kPayload), std::string::npos) << path;
-    }
+    world.ExpectOnlyReceivedFiles(before, world.Tree());
 
     term->CloseInput();
     EXPECT_EQ(term->Wait(30s), 0);
     EXPECT_EQ(FirstControl(term->output()), "");
-    EXPECT_EQ(FirstControl(codec.ToUtf8(root.Read(log))), "");
-    EXPECT_EQ(root.Read(log).find(kMarkSystem), std::string::npos);
-    if (relay) {
-        EXPECT_EQ(FirstControl(relay->error()), "");
+    const std::string log = world.root.Read(HostileWorld::kLog);
+    EXPECT_EQ(FirstControl(codec.ToUtf8(log)), "");
+    EXPECT_EQ(log.find(kMarkSystem), std::string::npos);
+    if (world.relay) {
+        EXPECT_EQ(FirstControl(world.relay->error()), "");
     }
 }
 
