@@ -19,8 +19,9 @@
 
 // What every front end's hostile-case helper shares: the client's working directory, the
 // scripted server and the relay with its hostile clients, and the checks that hold for every
-// case. A helper only starts its client in `work` against `ServerPort()` or `RelayPort()`,
-// and shows what the user saw.
+// case. A helper only starts its client in `work`, against `peer.port()` (the scripted
+// server) or, after StartRelay(), `port`, and looks at what the user saw. The test target
+// defines TESSEL_RELAY_BINARY.
 namespace tessel::test {
 
 namespace hostile_fs = std::filesystem;
