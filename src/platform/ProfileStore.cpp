@@ -349,9 +349,15 @@ std::string WithProfileValue(std::string_view text, std::string_view section, st
     result.reserve(text.size() + section.size() + key.size() + value.size() + 8);
 
     if (where.keyFound) {
-        // An empty value is replaced together with any blanks after '=' it leaves behind.
-        const Span old =
-            where.key.value.begin == where.key.value.end ? where.key.afterEquals : where.key.value;
+        // An empty value is replaced together with any blanks after '=' it leaves behind. The
+        // spacing around a value is kept, unless the new value brings its own on that side:
+        // the old blanks would otherwise stay beside it and add up, one more with every write.
+        const Span& stored = where.key.value;
+        const bool empty = stored.begin == stored.end;
+        const bool blankBefore = !value.empty() && IsBlank(value.front());
+        const bool blankAfter = !value.empty() && IsBlank(value.back());
+        const Span old{empty || blankBefore ? where.key.afterEquals.begin : stored.begin,
+                       empty || blankAfter ? where.key.afterEquals.end : stored.end};
         result.append(text.substr(0, old.begin));
         result.append(value);
         result.append(text.substr(old.end));
