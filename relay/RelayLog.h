@@ -11,7 +11,8 @@ namespace tessel::relay {
 using LogSink = std::function<void(std::string_view line)>;
 
 // Wire text (EUC-JP) made fit for one log line: converted to Shift-JIS, the program's own
-// text encoding; control bytes shown as \xNN so that a client cannot forge log lines; cut
+// text encoding; control bytes (below 0x20, 0x7F, and C2 80 to C2 9F, the C1 controls of a
+// UTF-8 terminal) shown as \xNN so that a client cannot forge or colour log lines; cut
 // to about `limit` bytes, never inside a character.
 std::string LogText(std::string_view wire, std::size_t limit = 80);
 

@@ -349,9 +349,15 @@ std::string WithProfileValue(std::string_view text, std::string_view section, st
     result.reserve(text.size() + section.size() + key.size() + value.size() + 8);
 
     if (where.keyFound) {
-        // An empty value is replaced together with any blanks after '=' it leaves behind.
-        const Span old =
-            where.key.value.begin == where.key.value.end ? where.key.afterEquals : where.key.value;
+        // An empty value is replaced together with any blanks after '=' it leaves behind. The
+        // spacing around a value is kept, unless the new value brings its own on that side:
+        // the old blanks would otherwise stay beside it and add up, one more with every write.
+        const Span& stored = where.key.value;
+        const bool empty = stored.begin == stored.end;
+        const bool blankBefore = !value.empty() && IsBlank(value.front());
+        const bool blankAfter = !value.empty() && IsBlank(value.back());
+        const Span old{empty || blankBefore ? where.key.afterEquals.begin : stored.begin,
+                       empty || blankAfter ? where.key.afterEquals.end : stored.end};
         result.append(text.substr(0, old.begin));
         result.append(value);
         result.append(text.substr(old.end));
@@ -381,6 +387,21 @@ std::string WithProfileValue(std::string_view text, std::string_view section, st
     return result;
 }
 
+namespace {
+
+// A name whose last byte is a lead byte on its own would take the "]" or "=" written after it
+// as its trail byte, and the entry could never be read back.
+bool EndsInLoneLead(std::string_view text) {
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+        last = i;
+    }
+    return !text.empty() && CharLength(text, last) == 1 &&
+           IsShiftJisLead(static_cast<unsigned char>(text[last]));
+}
+
+}  // namespace
+
 bool IsWritableProfileEntry(std::string_view section, std::string_view key,
                             std::string_view value) {
     section = Trim(section);
@@ -389,6 +410,9 @@ bool IsWritableProfileEntry(std::string_view section, std::string_view key,
         return false;
     }
     if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value)) {
+        return false;
+    }
+    if (EndsInLoneLead(section) || EndsInLoneLead(key)) {
         return false;
     }
     return key.find('=') == std::string_view::npos && key.front() != '[' && key.front() != ';';

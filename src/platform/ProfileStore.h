@@ -33,7 +33,8 @@ std::string WithProfileValue(std::string_view text, std::string_view section, st
                              std::string_view value);
 
 // False for entries that would break the file's structure: empty names, line breaks or NUL
-// anywhere, a key containing '=' or starting with '[' or ';'. A value with a line break would
+// anywhere, a key containing '=' or starting with '[' or ';', a section or key ending in a
+// lead byte on its own (it would swallow the "]" or "=" after it). A value with a line break would
 // otherwise inject lines (even whole sections) into the file. (Values with outer blanks or
 // one pair of outer quotes are written as given and, as on Windows, read back without them.)
 bool IsWritableProfileEntry(std::string_view section, std::string_view key, std::string_view value);

@@ -93,6 +93,12 @@ ConversationLog::ConversationLog(Settings& settings, Hooks hooks)
 
 ConversationLog::~ConversationLog() = default;
 
+std::string LogSafeLine(std::string_view line) {
+    std::string out;
+    AppendLogText(out, line);
+    return out;
+}
+
 LogWriteResult ConversationLog::WriteLine(std::string_view line) {
     LogWriteResult result;
     {
@@ -104,7 +110,7 @@ LogWriteResult ConversationLog::WriteLine(std::string_view line) {
             result.status = LogWriteStatus::kWritten;
             return result;
         }
-        const bool written = m_logFile.Write(line);
+        const bool written = m_logFile.Write(LogSafeLine(line));
         if (written) {
             result.status = LogWriteStatus::kWritten;
             return result;

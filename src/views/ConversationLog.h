@@ -47,6 +47,12 @@ std::string ExpandLogName(std::string_view pattern, std::size_t size, const std:
 // the path of the log that has been stopped, with a line end.
 std::string LogWriteFailedNotice(std::string_view path);
 
+// A line as the log file holds it: control characters a peer sent (a file name, a chat text)
+// would act on the terminal of whoever reads the log later, so every one but tab, line feed
+// and the carriage return of a line end is written as "^X" ("^?" for DEL), as tessel-term
+// shows them (AppendLogText).
+std::string LogSafeLine(std::string_view line);
+
 enum class LogWriteStatus {
     kNotLogging,  // no log open: nothing written
     kWritten,     // the line is in the file and flushed
@@ -95,7 +101,8 @@ class ConversationLog {
     ConversationLog(const ConversationLog&) = delete;
     ConversationLog& operator=(const ConversationLog&) = delete;
 
-    // Appends one displayed line, colour markers already removed, and flushes it. An empty
+    // Appends one displayed line, colour markers already removed and control characters
+    // written as LogSafeLine writes them, and flushes it. An empty
     // line writes nothing. A failed write or flush closes the log, reports kFailed once with
     // the path (the display shows LogWriteFailedNotice) and refreshes the title; later lines
     // get kNotLogging. The automatic log stays switched on, so the next handle or channel

@@ -97,7 +97,7 @@ std::string LogLineOf(std::string_view text) {
     std::string line;
     line.reserve(text.size());
     detail::WalkRuns(text, ColourMarker::Normal,
-                     [&](ColourMarker, std::string_view piece) { AppendLogText(line, piece); });
+                     [&](ColourMarker, std::string_view piece) { line += piece; });
     return line;
 }
 

@@ -52,10 +52,10 @@ struct ColouredSplit {
 // nothing and are left out.
 ColouredSplit SplitColouredRuns(std::string_view text, ColourMarker slotInForce);
 
-// The same text as it goes to the log: the characters shown, every marker removed and every
-// control byte made visible (AppendLogText).
+// The same text as it goes to the log: exactly the characters shown, every marker removed.
 std::string LogLineOf(std::string_view text);
-// Appends `text` with its control bytes shown as "^X" (tab, line feed and CR LF kept).
+// Appends `text` with its control bytes shown as "^X" (tab, line feed and CR LF kept): what
+// the log writes, so a log printed in a terminal cannot drive it.
 void AppendLogText(std::string& out, std::string_view text);
 
 namespace detail {

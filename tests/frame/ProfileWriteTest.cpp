@@ -119,6 +119,21 @@ struct IntWriteCase {
     std::string_view line;
 };
 
+TEST(ProfileWrite, RewritingAValueWithOuterBlanksLeavesTheFileAsItWas) {
+    TempDir dir;
+    const std::string path = dir.File("tessel.ini");
+    ProfileStore store(path);
+    for (const std::string value : {" blanks around ", "blank after\t", "\tblank before"}) {
+        ASSERT_TRUE(store.WriteProfileString("App", "k", value));
+        const std::optional<std::string> once = ReadBytes(path);
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(store.WriteProfileString("App", "k", value));
+        }
+        EXPECT_EQ(ReadBytes(path), once) << value;
+    }
+    EXPECT_EQ(store.GetProfileString("App", "k", ""), "blank before");
+}
+
 TEST(ProfileWrite, IntegersAreWrittenAsSignedDecimal) {
     const IntWriteCase cases[] = {
         {-5, "k=-5"},
@@ -261,6 +276,9 @@ const RefusedCase kRefusedCases[] = {
     {"EmptySection", "", "k", "v"},
     {"SectionWithLineBreak", "Sett\r\nings", "k", "v"},
     {"KeyWithLineBreak", "Settings", "k\nj", "v"},
+    // A lone lead byte at the end would pair with the "]" or "=" written after it.
+    {"SectionEndingInALeadByte", "Settings\x82\xA0\xE1", "k", "v"},
+    {"KeyEndingInALeadByte", "Settings", "k\x81", "v"},
 };
 // clang-format on
 

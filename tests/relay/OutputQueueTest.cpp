@@ -80,6 +80,37 @@ TEST(LogText, ShowsShiftJisAndEscapesControlBytes) {
     EXPECT_EQ(LogText("\x8E\x1B[31m"), "\x8E\\x1B[31m");
 }
 
+TEST(LogText, EscapesTheC1ControlsOfAUtf8Terminal) {
+    struct Case {
+        std::string wire;
+        std::string logged;
+    };
+    const Case cases[] = {
+        // C2 9B is CSI on a UTF-8 terminal: "\xC2\x9B31m" would colour what follows.
+        {"a\xC2\x9B"
+         "31m",
+         "a\\xC2\\x9B31m"},
+        {"\xC2\x80\xC2\x9F", "\\xC2\\x80\\xC2\\x9F"},
+        // The C2 is the trail byte of a Shift-JIS pair: the pair cannot shield the control.
+        {"\x88\xC2\x9B"
+         "2J",
+         "\\x88\\xC2\\x9B2J"},
+        // C2 before anything else stays as it is.
+        {"\xC2\xA0", "\xC2\xA0"},
+        {"\xC2", "\xC2"},
+    };
+    for (const auto& c : cases) {
+        const std::string logged = LogText(c.wire);
+        EXPECT_EQ(logged, c.logged) << c.logged;
+        for (std::size_t i = 0; i + 1 < logged.size(); ++i) {
+            const auto next = static_cast<unsigned char>(logged[i + 1]);
+            EXPECT_FALSE(static_cast<unsigned char>(logged[i]) == 0xC2 && next >= 0x80 &&
+                         next <= 0x9F)
+                << c.logged;
+        }
+    }
+}
+
 TEST(LogText, IsCutWithoutSplittingACharacter) {
     std::string euc;
     for (int i = 0; i < 10; ++i) {

@@ -314,6 +314,37 @@ TEST_F(ConversationLogTest, OpensTheAutomaticLogAtStartWhenItIsOn) {
     EXPECT_EQ(titleRefreshes_, 0);
 }
 
+TEST_F(ConversationLogTest, PeersControlCharactersNeverReachTheFile) {
+    UseAutoLogDirectory();
+    settings_.SetInt(SettingKey::autolog, 1);
+    const auto log = MakeLog();
+    struct Case {
+        std::string shown;
+        std::string logged;
+    };
+    const Case cases[] = {
+        // A received file's name in the failure line, an escape sequence in a chat text.
+        {"\x83t\x83@\x83"
+         "C\x83\x8B"
+         "a\x1B[2J\x07\x7F.txt\r\n",
+         "\x83t\x83@\x83"
+         "C\x83\x8B"
+         "a^[[2J^G^?.txt\r\n"},
+        {"bob: \x1B]0;owned\x07\x08x\r\n", "bob: ^[]0;owned^G^Hx\r\n"},
+        // Tabs and the pane's line ends stay; so does every Shift-JIS pair.
+        {"a\tb\r\n\x82\xA0\x83\x7E\r\n", "a\tb\r\n\x82\xA0\x83\x7E\r\n"},
+        // A carriage return of its own would overwrite the line in a terminal.
+        {"a\rb\r\n", "a^Mb\r\n"},
+        {std::string("\0x\x82\xA0\x1B\r\n", 7), "^@x\x82\xA0^[\r\n"},
+    };
+    std::string expected;
+    for (const Case& c : cases) {
+        EXPECT_EQ(log->WriteLine(c.shown).status, LogWriteStatus::kWritten);
+        expected += c.logged;
+    }
+    EXPECT_EQ(Contents(AutoFile()), expected);
+}
+
 TEST_F(ConversationLogTest, AnyNonZeroAutologCountsAsOn) {
     UseAutoLogDirectory();
     settings_.SetInt(SettingKey::autolog, 5);

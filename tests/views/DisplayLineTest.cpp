@@ -220,24 +220,6 @@ TEST(LogLineTest, HoldsExactlyTheShownCharactersWithoutMarkers) {
     EXPECT_EQ(Bytes(LogLineOf("\xFC\xFC\xFB")), Bytes("\xFB"));
 }
 
-// A log printed in a terminal must not replay a peer's escape sequences, bells or carriage
-// returns: control bytes show as the terminal front end prints them.
-TEST(LogLineTest, ControlBytesFromAPeerAreMadeVisible) {
-    const struct {
-        std::string shown;
-        std::string logged;
-    } rows[] = {
-        {"taro: \x1B[2J\x1B]0;owned\x07\r\n", "taro: ^[[2J^[]0;owned^G\r\n"},
-        {"a\rb\x7F\r\n", "a^Mb^?\r\n"},
-        {"tab\there\nnext\r\n", "tab\there\nnext\r\n"},
-        {"\x82\xA0\x1B\x82\xA0\r\n", "\x82\xA0^[\x82\xA0\r\n"},
-        {std::string("\0end", 4), "^@end"},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(Bytes(LogLineOf(row.shown)), Bytes(row.logged));
-    }
-}
-
 TEST_F(DisplayLineTest, LogOfARollReportIsThePlainReport) {
     DisplayItem item = Item(DisplayKind::Roll, "taro", "4\n5\n");
     item.rollInfo = {2, 6, 0, 0, 3, ""};
