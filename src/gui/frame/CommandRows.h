@@ -145,14 +145,4 @@ constexpr EnableRule EnableRuleOf(int id) {
     return row ? row->enable : EnableRule::Always;
 }
 
-// Every row runs something.
-static_assert([] {
-    for (const CommandRow& row : kCommandTable) {
-        if (row.handler == nullptr) {
-            return false;
-        }
-    }
-    return true;
-}());
-
 }  // namespace tessel::gui

@@ -399,7 +399,7 @@ bool CMainFrame::RunCommand(int id) {
         OnQuickRoll(id);
     } else if (IsMacroCommand(id)) {
         OnMacro(id);
-    } else if (const CommandRow* row = FindCommand(id)) {
+    } else if (const CommandRow* row = FindCommand(id); row && row->handler) {
         (this->*row->handler)();
     } else {
         return false;
