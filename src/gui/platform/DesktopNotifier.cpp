@@ -28,7 +28,7 @@ void ShowDesktopNotification(const QString& summary, const QString& body) {
 }
 
 QString NotificationBody(const QString& plain) {
-    // The summary is plain text by the notification specification; only the body is read
+    // Notification servers show the summary as plain text; only the body is read
     // as markup, where the specification's few entities are all a reader expands.
     QString body;
     body.reserve(plain.size());
