@@ -29,7 +29,7 @@ void ShowDesktopNotification(const QString& summary, const QString& body) {
 
 QString NotificationBody(const QString& plain) {
     // Notification servers show the summary as plain text; only the body is read
-    // as markup, where the specification's few entities are all a reader expands.
+    // as markup, where the three entities below are all a reader expands.
     QString body;
     body.reserve(plain.size());
     for (const QChar c : plain) {
