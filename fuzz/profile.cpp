@@ -10,7 +10,20 @@
 namespace tessel::fuzz {
 namespace {
 
+// Names are looked up without their outer blanks, line breaks among them, as the reader
+// trims every name it finds in the file.
+std::string_view TrimBlanks(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\v\f\r\n";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
 bool SameAsciiName(std::string_view a, std::string_view b) {
+    a = TrimBlanks(a);
+    b = TrimBlanks(b);
     if (a.size() != b.size()) {
         return false;
     }

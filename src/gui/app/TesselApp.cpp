@@ -45,6 +45,11 @@ bool CTesselApp::InitInstance() {
         "kept in the working directory."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption connectNow(
+        QStringLiteral("connect"),
+        QStringLiteral("connect at start to the server, handle and channel stored in tessel.ini "
+                       "without showing the connect dialog"));
+    parser.addOption(connectNow);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("a text file to put into the input pane"));
     // Answered here rather than by the parser, which would end the process from inside the
@@ -73,7 +78,9 @@ bool CTesselApp::InitInstance() {
         return false;
     }
 
-    frame_ = std::make_unique<CMainFrame>(*settings_);
+    CMainFrame::Hooks hooks;
+    hooks.connectWithoutAsking = parser.isSet(connectNow);
+    frame_ = std::make_unique<CMainFrame>(*settings_, std::move(hooks));
     // The connect dialog opens inside Create, before the window is first shown.
     if (!frame_->Create()) {
         std::fprintf(stderr, "tessel: cannot create the main window\n");

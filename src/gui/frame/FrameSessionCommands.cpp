@@ -56,6 +56,17 @@ void CMainFrame::OnConnect() {
     core_->Connect(*host, dialog.m_port, *handle, *channel);
 }
 
+void CMainFrame::ConnectAsStored() {
+    // Without a server or a handle there is nothing to connect to: ask, as a first start does.
+    if (settings_.GetString(SettingKey::ipaddr).empty() ||
+        settings_.GetString(SettingKey::name).empty()) {
+        OnConnect();
+        return;
+    }
+    core_->Connect(settings_.GetString(SettingKey::ipaddr), settings_.GetInt(SettingKey::port),
+                   settings_.GetString(SettingKey::name), settings_.GetString(SettingKey::channel));
+}
+
 void CMainFrame::OnHandle() {
     CNameDialog dialog(this);
     dialog.m_handle = FromShiftJis(settings_.GetString(SettingKey::name));

@@ -172,7 +172,11 @@ void CMainFrame::OnCreateClient() {
     UpdateTitle();
 
     if (hooks_.connectAtStart) {
-        OnConnect();
+        if (hooks_.connectWithoutAsking) {
+            ConnectAsStored();
+        } else {
+            OnConnect();
+        }
     }
 }
 

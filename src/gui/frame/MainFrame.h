@@ -55,6 +55,9 @@ class CMainFrame : public QMainWindow {
         std::chrono::milliseconds piecePause = kPiecePause;
         // The start-up connect dialog; tests may build the frame without it.
         bool connectAtStart = true;
+        // Connects at start to the server, handle and channel of tessel.ini without asking,
+        // for a client started by a script or kept running unattended.
+        bool connectWithoutAsking = false;
         // A desktop notification (summary, body) for a line that called the user.
         std::function<void(const QString&, const QString&)> notifyDesktop;
     };
@@ -155,6 +158,7 @@ class CMainFrame : public QMainWindow {
 
     // Session (FrameSessionCommands.cpp).
     void OnConnect();
+    void ConnectAsStored();
     void OnHandle();
     void OnJoin();
     void OnDisconnect();

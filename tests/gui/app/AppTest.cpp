@@ -27,6 +27,16 @@ QString U(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
+// The port a relay started on port 0 says it listens on; empty when it never said.
+QString ListeningPort(test::ChildProcess& relay) {
+    if (!relay.WaitForError("listening on 127.0.0.1:")) {
+        return {};
+    }
+    const std::string log = relay.error();
+    const std::size_t at = log.find("127.0.0.1:") + 10;
+    return QString::fromStdString(log.substr(at, log.find_first_not_of("0123456789", at) - at));
+}
+
 // Answers the start-up connect dialog as a person would, once it is on screen: notes whether
 // the main window was already visible, then types into its fields and presses a button.
 struct DialogDriver {
@@ -127,11 +137,8 @@ class AppTest : public QObject {
         test::TempDirectory relayDir, jiroDir;
         test::ChildProcess relay({TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0", "--seed", "7"},
                                  relayDir.path());
-        QVERIFY(relay.WaitForError("listening on 127.0.0.1:"));
-        const std::string log = relay.error();
-        const std::size_t at = log.find("127.0.0.1:") + 10;
-        const QString port =
-            QString::fromStdString(log.substr(at, log.find_first_not_of("0123456789", at) - at));
+        const QString port = ListeningPort(relay);
+        QVERIFY(!port.isEmpty());
         test::ChildProcess jiro({TESSEL_TERM_BINARY, "--host", "127.0.0.1", "--port",
                                  port.toStdString(), "--handle", "jiro", "--channel", "main"},
                                 jiroDir.path());
@@ -168,6 +175,35 @@ class AppTest : public QObject {
                     std::string::npos);
         QVERIFY(dir->Read("game.log").find("\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd") !=
                 std::string::npos);  // こんにちは
+        jiro.CloseInput();
+    }
+
+    // Started by a script or left running unattended: --connect joins as tessel.ini says,
+    // with no dialog waiting for a person.
+    void connectOptionJoinsAsStoredWithoutAsking() {
+        test::TempDirectory relayDir, jiroDir;
+        test::ChildProcess relay({TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0"}, relayDir.path());
+        const std::string port = ListeningPort(relay).toStdString();
+        QVERIFY(!port.empty());
+        test::ChildProcess jiro({TESSEL_TERM_BINARY, "--host", "127.0.0.1", "--port", port,
+                                 "--handle", "jiro", "--channel", "main"},
+                                jiroDir.path());
+        QVERIFY(jiro.WaitForOutput(" JOIN #main\n"));
+
+        dir->Write("tessel.ini", "[Settings]\r\nipaddr=127.0.0.1\r\nport=" + port +
+                                     "\r\nname=taro\r\nchannel=main\r\nautolog=1\r\n"
+                                     "autologname=game.log\r\n");
+        test::ChildProcess tessel({TESSEL_BINARY, "--connect"}, dir->path());
+        // Said until the client is in the channel to hear it.
+        bool heard = false;
+        for (int i = 0; i < 100 && !heard; ++i) {
+            jiro.Write("anyone there\n");
+            QTest::qWait(100);
+            heard = dir->Exists("game.log") &&
+                    dir->Read("game.log").find("anyone there") != std::string::npos;
+        }
+        QVERIFY2(heard, tessel.error().c_str());
+        QVERIFY(!tessel.Wait(0ms));  // still running, not stopped by a dialog or an error
         jiro.CloseInput();
     }
 
