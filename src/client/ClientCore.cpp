@@ -206,6 +206,15 @@ HtmlSessionHeader ClientCore::SessionHeader() const {
 }
 
 bool ClientCore::ExportSessionHtml(std::string_view path) const {
+    // The page replaces the file by renaming over it: over the open log (or the settings, a
+    // key file) the program would go on writing to a file no longer there, and lose it.
+    const std::size_t slash = path.rfind('/');
+    const std::string_view directory =
+        slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+    const std::string_view name = path.substr(slash == std::string_view::npos ? 0 : slash + 1);
+    if (ownFiles_.IsOwnName(directory, name)) {
+        return false;
+    }
     return WriteWholeFile(path,
                           RenderSessionPage(record_, HtmlStyleOf(settings_), SessionHeader()));
 }

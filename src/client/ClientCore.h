@@ -127,7 +127,8 @@ class ClientCore {
     // last connect asked for, else the stored ones.
     HtmlSessionHeader SessionHeader() const;
     // Writes the record as one self-contained page to `path` (Shift-JIS), replacing the file;
-    // false when it cannot be written.
+    // false when it cannot be written or is one of the program's own files (the open log, the
+    // settings, a key file), which is left as it was.
     bool ExportSessionHtml(std::string_view path) const;
     // Writes every line shown from now on to the HTML log at `path` (Shift-JIS), appended and
     // flushed line by line, apart from the text log; false when it cannot be opened.

@@ -144,6 +144,18 @@ class FrameLogTest : public QObject {
         f.chosenHtmlFile = QString::fromStdString(f.dir.dir()) + "missing/evening.html";
         QVERIFY(f.frame->RunCommand(kSaveSessionHtml));
         QCOMPARE(f.warnings.size(), std::size_t{1});
+
+        // The open log is never replaced by a page: it goes on taking lines.
+        f.chosenLogFile = QString::fromStdString(f.dir.dir()) + "chat.log";
+        QVERIFY(f.frame->RunCommand(kStartLog));
+        f.frame->Core().Display().PostDisplayItem({"", "before\r\n", DisplayKind::System, 0, {}});
+        QTRY_VERIFY(f.dir.Read("chat.log").find("before") != std::string::npos);
+        f.chosenHtmlFile = f.chosenLogFile;
+        QVERIFY(f.frame->RunCommand(kSaveSessionHtml));
+        QCOMPARE(f.warnings.size(), std::size_t{2});
+        f.frame->Core().Display().PostDisplayItem({"", "after\r\n", DisplayKind::System, 0, {}});
+        QTRY_VERIFY(f.dir.Read("chat.log").find("after") != std::string::npos);
+        QCOMPARE(f.dir.Read("chat.log").find("<html"), std::string::npos);
     }
 
     void htmlLogSwitchCarriesTheCheckMarkAndTheSetting() {
