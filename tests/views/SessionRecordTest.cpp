@@ -85,16 +85,6 @@ TEST(SessionRecord, KeepsThePanesLinesWithTheirColours) {
     }
 }
 
-TEST(SessionRecord, StampsEachLineWithTheTimeItBegan) {
-    SessionRecord record;
-    record.AppendRun(N, "a", 10);
-    record.AppendRun(N, "b\r\nc", 20);
-    record.AppendRun(N, "\r\n", 30);
-    ASSERT_EQ(record.Lines().size(), 2U);
-    EXPECT_EQ(record.Lines()[0].time, 10);
-    EXPECT_EQ(record.Lines()[1].time, 20);
-}
-
 TEST(SessionRecord, DropsTheOldestLinesPastEitherBound) {
     struct Case {
         SessionRecord::Limits limits;
@@ -121,17 +111,6 @@ TEST(SessionRecord, DropsTheOldestLinesPastEitherBound) {
         EXPECT_EQ(RunsOf(record.Lines().front()),
                   (Line{{N, "line" + std::to_string(10 + c.lines - c.kept)}}));
     }
-}
-
-TEST(SessionRecord, TheDefaultBoundsHoldAWholeEvening) {
-    SessionRecord record;
-    const std::string text = "taro: " + std::string(60, 'x') + "\r\n";
-    for (std::size_t i = 0; i < SessionRecord::kMaxLines + 10; ++i) {
-        record.AppendRun(N, text, 0);
-    }
-    EXPECT_EQ(record.Lines().size(), SessionRecord::kMaxLines);
-    EXPECT_EQ(record.Dropped(), 10U);
-    EXPECT_LE(record.Bytes(), SessionRecord::kMaxBytes);
 }
 
 TEST(HtmlLogPathBeside, NamesTheHtmlLogAfterTheTextLog) {
@@ -276,20 +255,6 @@ TEST_F(HtmlLogTest, FollowsTheTextLogLineByLine) {
     EXPECT_EQ(two.find("<!DOCTYPE", 1), std::string::npos);
     EXPECT_NE(two.find("<header>", one.size()), std::string::npos);
     EXPECT_NE(two.find("again", one.size()), std::string::npos);
-}
-
-TEST_F(HtmlLogTest, SwitchingItOnWhileALogIsOpenStartsItAtOnceAndOffClosesIt) {
-    auto log = MakeLog();
-    ASSERT_TRUE(log->StartManualLog(Path("chat.log")));
-    EXPECT_FALSE(log->IsHtmlLogging());
-    log->SetHtmlLog(true);
-    EXPECT_TRUE(log->IsHtmlLogging());
-    log->SetHtmlLog(false);
-    EXPECT_FALSE(log->IsHtmlLogging());
-    EXPECT_EQ(settings_.GetInt(SettingKey::htmllog), 0);
-    EXPECT_TRUE(log->IsLogging());
-    Show(*log, {{"taro", "after", DisplayKind::Chat, 0, {}}});
-    EXPECT_EQ(ReadBytes(Path("chat.html")).value_or("").find("after"), std::string::npos);
 }
 
 }  // namespace
