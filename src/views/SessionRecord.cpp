@@ -1,5 +1,7 @@
 #include "views/SessionRecord.h"
 
+#include "views/DisplayLine.h"
+
 namespace tessel {
 namespace {
 
@@ -35,7 +37,14 @@ void SessionRecord::AppendRun(ColourMarker slot, std::string_view text, std::int
         }
         if (!piece.empty()) {
             openLine_.runs += MarkerOf(slot);
-            openLine_.runs += piece;
+            // A run the pane ended with a lone lead byte (an item's text may) would pair with
+            // the next run's marker and swallow it; 0xFF stands for it, shown as U+FFFD just
+            // as the lone byte is.
+            const std::string_view whole = WholeCharacters(piece);
+            openLine_.runs += whole;
+            if (whole.size() < piece.size()) {
+                openLine_.runs += '\xFF';
+            }
         }
         if (feed != std::string_view::npos) {
             Finish(finished);

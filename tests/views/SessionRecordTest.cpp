@@ -65,10 +65,14 @@ TEST(SessionRecord, KeepsThePanesLinesWithTheirColours) {
          {{Nm, "taro"}, {D, " 2d6\r\n 7\r\n"}},
          {{{Nm, "taro"}, {D, " 2d6"}}, {{D, " 7"}}},
          {}},
-        // Peer text with 0xFC 0xFC inside a double-byte character is not a marker.
-        {"a marker byte inside a character",
-         {{N, "\x81\xFC\xFC\r\n"}},
-         {{{N, "\x81\xFC\xFC"}}},
+        // 0xFC 0xFB across two double-byte characters is text, not a marker.
+        {"marker bytes across characters",
+         {{N, "\x81\xFC\xFB\x40\r\n"}},
+         {{{N, "\x81\xFC\xFB\x40"}}},
+         {}},
+        {"a lone lead byte ending a run keeps the next run's colour",
+         {{N, "a\x81"}, {Nm, "b\r\n"}},
+         {{{N, "a\xFF"}, {Nm, "b"}}},
          {}},
     };
     for (const RecordCase& c : cases) {
