@@ -16,6 +16,8 @@
 #include "session/Dispatcher.h"
 #include "session/SessionState.h"
 #include "views/DisplayDrain.h"
+#include "views/HtmlSession.h"
+#include "views/SessionRecord.h"
 
 namespace {
 
@@ -163,6 +165,55 @@ void BM_DrainChat(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kMessages);
 }
 BENCHMARK(BM_DrainChat);
+
+// The same drain keeping the session record; the record is filled to its line bound first,
+// so every line also drops the oldest (its steady state over a long evening).
+void BM_DrainChatIntoFullRecord(benchmark::State& state) {
+    QuietFrontEnd frontEnd;
+    DisplayQueue queue(frontEnd);
+    tessel::SessionRecord record;
+    for (std::size_t i = 0; i < tessel::SessionRecord::kMaxLines; ++i) {
+        record.AppendRun(tessel::ColourMarker::Normal, "bob: flood earlier\r\n", 0);
+    }
+    tessel::DisplayDrain drain(
+        {queue, nullptr, nullptr, {}, [] { return std::string("me"); }, nullptr, &record});
+    CountingSink sink;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 0; i < kMessages; ++i) {
+            tessel::DisplayItem item;
+            item.name = "bob";
+            item.text = "flood " + std::to_string(i);
+            queue.PostDisplayItem(std::move(item));
+        }
+        state.ResumeTiming();
+        drain.Drain(sink);
+    }
+    benchmark::DoNotOptimize(sink.bytes());
+    state.SetItemsProcessed(state.iterations() * kMessages);
+}
+BENCHMARK(BM_DrainChatIntoFullRecord);
+
+// Saving a full record (200,000 chat lines, some Japanese) as one page.
+void BM_RenderFullSessionPage(benchmark::State& state) {
+    tessel::SessionRecord record;
+    for (std::size_t i = 0; i < tessel::SessionRecord::kMaxLines; ++i) {
+        record.AppendRun(tessel::ColourMarker::Name, "bob:", static_cast<std::int64_t>(i));
+        record.AppendRun(tessel::ColourMarker::Normal,
+                         i % 4 == 0 ? " \x82\xa0\x82\xa2 <b>&</b>\r\n" : " flood line\r\n",
+                         static_cast<std::int64_t>(i));
+    }
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const std::string page =
+            tessel::RenderSessionPage(record, tessel::HtmlStyle{}, tessel::HtmlSessionHeader{});
+        bytes = page.size();
+        benchmark::DoNotOptimize(page.data());
+    }
+    state.counters["page_bytes"] = static_cast<double>(bytes);
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(record.Lines().size()));
+}
+BENCHMARK(BM_RenderFullSessionPage)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -4,7 +4,26 @@
 #include "session/ClientSession.h"
 #include "session/FileExchange.h"
 
+#include <ctime>
+#include <initializer_list>
+
 namespace tessel {
+namespace {
+
+std::string ServerText(const std::string& host, std::int32_t port) {
+    return host.empty() ? std::string() : host + ":" + std::to_string(port);
+}
+
+std::string FirstNonEmpty(std::initializer_list<std::string> texts) {
+    for (const std::string& text : texts) {
+        if (!text.empty()) {
+            return text;
+        }
+    }
+    return {};
+}
+
+}  // namespace
 
 ClientCore::ClientCore(Settings settings, FrontEnd& frontEnd, Options options)
     : settings_(std::move(settings)),
@@ -15,6 +34,17 @@ ClientCore::ClientCore(Settings settings, FrontEnd& frontEnd, Options options)
     logHooks.currentNames = [] { return LogNames{CurrentChannel(), CurrentHandle()}; };
     logHooks.titleChanged = [&frontEnd] { frontEnd.TitleRefresh(); };
     logHooks.ownFiles = &ownFiles_;
+    // Runs where the log is reopened, the connection thread included: only values that are
+    // safe to read from there.
+    logHooks.sessionHeader = [this] {
+        HtmlSessionHeader header;
+        header.server =
+            ServerText(settings_.GetString(SettingKey::ipaddr), settings_.GetInt(SettingKey::port));
+        header.channel = CurrentChannel();
+        header.handle = CurrentHandle();
+        header.time = static_cast<std::int64_t>(std::time(nullptr));
+        return header;
+    };
     log_ = std::make_unique<ConversationLog>(settings_, std::move(logHooks));
 
     ClientSession::Options sessionOptions;
@@ -41,7 +71,12 @@ ClientCore::ClientCore(Settings settings, FrontEnd& frontEnd, Options options)
 
     drain_ = std::make_unique<DisplayDrain>(DisplayDrain::Services{
         queue_, log_.get(), options_.sound, [this] { return ReadNotifySettings(settings_); },
-        [] { return CurrentHandle(); }, options_.called});
+        [] { return CurrentHandle(); }, options_.called, &record_,
+        [this](const RecordedLine& line) {
+            if (htmlLog_ && htmlLog_->IsOpen()) {
+                htmlLog_->WriteLine(line);
+            }
+        }});
 
     fileSender_ = std::make_unique<FileSender>(
         [&connection](std::string_view block) {
@@ -151,6 +186,47 @@ UserTable::Rows ClientCore::Users() const {
 
 int ClientCore::Drain(DisplaySink& sink, int limit) {
     return drain_->Drain(sink, limit);
+}
+
+}  // namespace tessel
+
+namespace tessel {
+
+HtmlSessionHeader ClientCore::SessionHeader() const {
+    HtmlSessionHeader header;
+    header.server = FirstNonEmpty(
+        {ServerText(pending_.ConnectHost, pending_.ConnectPort),
+         ServerText(settings_.GetString(SettingKey::ipaddr), settings_.GetInt(SettingKey::port))});
+    header.channel = FirstNonEmpty(
+        {CurrentChannel(), pending_.ConnectChannel, settings_.GetString(SettingKey::channel)});
+    header.handle = FirstNonEmpty(
+        {CurrentHandle(), pending_.ConnectHandle, settings_.GetString(SettingKey::name)});
+    header.time = static_cast<std::int64_t>(std::time(nullptr));
+    return header;
+}
+
+bool ClientCore::ExportSessionHtml(std::string_view path) const {
+    // The page replaces the file by renaming over it: over the open log (or the settings, a
+    // key file) the program would go on writing to a file no longer there, and lose it.
+    const std::size_t slash = path.rfind('/');
+    const std::string_view directory =
+        slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+    const std::string_view name = path.substr(slash == std::string_view::npos ? 0 : slash + 1);
+    if (ownFiles_.IsOwnName(directory, name)) {
+        return false;
+    }
+    return WriteWholeFile(path,
+                          RenderSessionPage(record_, HtmlStyleOf(settings_), SessionHeader()));
+}
+
+bool ClientCore::StartHtmlLog(std::string_view path) {
+    auto log = std::make_unique<HtmlLogFile>();
+    if (!log->Open(std::string(path), HtmlStyleOf(settings_), SessionHeader())) {
+        return false;
+    }
+    ownFiles_.Add(log->Path());
+    htmlLog_ = std::move(log);
+    return true;
 }
 
 }  // namespace tessel

@@ -22,6 +22,8 @@
 #include "settings/Settings.h"
 #include "views/ConversationLog.h"
 #include "views/DisplayDrain.h"
+#include "views/HtmlSession.h"
+#include "views/SessionRecord.h"
 
 namespace tessel {
 
@@ -117,6 +119,21 @@ class ClientCore {
     std::size_t WaitingItems() const { return queue_.size(); }
     // The queue the core's layers post their lines to (a front end only drains it).
     DisplayQueue& Display() { return queue_; }
+    // ---- the session record ------------------------------------------------------------------
+
+    // Every line shown this session (within its bounds), whatever the pane has trimmed.
+    const SessionRecord& Record() const { return record_; }
+    // The server, channel and handle of this session now: those acknowledged, else those the
+    // last connect asked for, else the stored ones.
+    HtmlSessionHeader SessionHeader() const;
+    // Writes the record as one self-contained page to `path` (Shift-JIS), replacing the file;
+    // false when it cannot be written or is one of the program's own files (the open log, the
+    // settings, a key file), which is left as it was.
+    bool ExportSessionHtml(std::string_view path) const;
+    // Writes every line shown from now on to the HTML log at `path` (Shift-JIS), appended and
+    // flushed line by line, apart from the text log; false when it cannot be opened.
+    bool StartHtmlLog(std::string_view path);
+
     // Ends the file send and the connection thread (whose socket says CLOSE on its way out);
     // what they showed can still be drained. Nothing but Drain may be called after it.
     void Shutdown();
@@ -127,6 +144,8 @@ class ClientCore {
     Options options_;
     OwnFiles ownFiles_;
     DisplayQueue queue_;
+    SessionRecord record_;
+    std::unique_ptr<HtmlLogFile> htmlLog_;  // the one StartHtmlLog opened
     std::unique_ptr<ConversationLog> log_;
     std::unique_ptr<ClientSession> session_;
     std::unique_ptr<KeyMacros> macros_;

@@ -100,6 +100,11 @@ FileBytes ReadRegularFile(std::string_view corePath, std::size_t maxBytes);
 // The same for a path already in its file system form.
 FileBytes ReadRegularFileAt(const std::string& systemPath, std::size_t maxBytes);
 
+// Writes `bytes` as the whole file at `corePath`, through a temporary file beside it renamed
+// over it, so an existing file is either left as it was or wholly replaced. False when the
+// name does not convert or anything fails.
+bool WriteWholeFile(std::string_view corePath, std::string_view bytes);
+
 // A log: created when missing (permissions from the umask), never truncated, every write at
 // the end, not inherited by programs the client starts. Not open when the name does not
 // convert or the open fails.

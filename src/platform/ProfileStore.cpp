@@ -1,4 +1,5 @@
 #include "platform/ProfileStore.h"
+#include "platform/FileSystem.h"
 #include "platform/WriteAll.h"
 
 #include <fcntl.h>
@@ -521,6 +522,17 @@ bool ProfileStore::WriteProfileString(std::string_view section, std::string_view
         keepMode = file.mode;
     }
     return ReplaceFile(target, WithProfileValue(file.bytes, section, key, value), keepMode);
+}
+
+}  // namespace tessel
+
+namespace tessel {
+
+// A document the user saves (a session page) is replaced the way the settings file is:
+// wholly old or wholly new, never half written.
+bool WriteWholeFile(std::string_view corePath, std::string_view bytes) {
+    const std::optional<std::string> path = SystemPath(corePath);
+    return path && ReplaceFile(*path, bytes, std::nullopt);
 }
 
 }  // namespace tessel

@@ -47,12 +47,15 @@ constexpr int kDrainBatch = 2048;
 
 constexpr const char* kUsage =
     "Usage: tessel-term [--host HOST] [--port PORT] [--handle NAME] [--channel CHANNEL]\n"
+    "                   [--html-log FILE]\n"
     "\n"
     "Connects to a relay server, sends each line of standard input as typed in the input\n"
     "pane, and writes what the display pane shows to standard output (UTF-8). Settings,\n"
     "tessel.key and logs are taken from the working directory. Defaults come from tessel.ini\n"
     "(ipaddr, port, name, channel). At the end of input it disconnects and exits.\n"
     "\n"
+    "  --html-log FILE  also write the session to FILE as an HTML page (UTF-8), appended\n"
+    "             and flushed line by line, so it opens in a browser at any moment\n"
     "  --help     show this text\n"
     "  --version  show the version\n";
 
@@ -61,6 +64,7 @@ struct TermOptions {
     std::int32_t port = 0;
     std::string handle;
     std::string channel;
+    std::string htmlLog;  // Shift-JIS path; empty for none
 };
 
 // Writes display runs to standard output, coloured with the display colours on a terminal and
@@ -230,8 +234,8 @@ std::optional<TermOptions> ParseOptions(int argc, char** argv, const Settings& s
             exitCode = 0;
             return std::nullopt;
         }
-        if (i + 1 >= argc ||
-            (arg != "--host" && arg != "--port" && arg != "--handle" && arg != "--channel")) {
+        if (i + 1 >= argc || (arg != "--host" && arg != "--port" && arg != "--handle" &&
+                              arg != "--channel" && arg != "--html-log")) {
             std::cerr << "tessel-term: unknown or incomplete option '" << arg << "'\n" << kUsage;
             exitCode = 2;
             return std::nullopt;
@@ -239,6 +243,15 @@ std::optional<TermOptions> ParseOptions(int argc, char** argv, const Settings& s
         std::string value = argv[++i];
         if (arg == "--host") {
             options.host = value;
+        } else if (arg == "--html-log") {
+            // The core names files in Shift-JIS, as it names every file.
+            const std::optional<std::string> path = CorePath(value);
+            if (!path || value.empty()) {
+                std::cerr << "tessel-term: --html-log needs a file name Shift-JIS can hold\n";
+                exitCode = 2;
+                return std::nullopt;
+            }
+            options.htmlLog = *path;
         } else if (arg == "--handle" || arg == "--channel") {
             if (!ConvertOption(codec, arg, value)) {
                 exitCode = 2;
@@ -350,6 +363,11 @@ int RunTerm(int argc, char** argv) {
     ClientCore core(*settings, frontEnd, std::move(coreOptions));
     TerminalSink sink(codec, core.AppSettings());
     core.Connect(options->host, options->port, options->handle, options->channel);
+    if (!options->htmlLog.empty() && !core.StartHtmlLog(options->htmlLog)) {
+        std::cerr << "tessel-term: cannot open the HTML log '" << codec.ToUtf8(options->htmlLog)
+                  << "'\n";
+        return 2;
+    }
 
     // Lines are read once the connect attempt has settled, as a user types only after the
     // connect dialog: connected with handle and channel sent, or failed.

@@ -86,6 +86,7 @@ ConversationLog::ConversationLog(Settings& settings, Hooks hooks)
     m_autoLog = m_settings.GetInt(SettingKey::autolog) != 0;
     m_logDir = m_settings.GetString(SettingKey::logdir);
     m_autoLogName = m_settings.GetString(SettingKey::autologname);
+    m_htmlLogOn = m_settings.GetInt(SettingKey::htmllog) != 0;
     if (m_autoLog) {
         OpenAutoLog(kStartupLogNameSize);
     }
@@ -203,6 +204,52 @@ void ConversationLog::RefreshAutoLog() {
     }
 }
 
+void ConversationLog::SetHtmlLog(bool on) {
+    {
+        std::lock_guard guard(m_lock);
+        m_htmlLogOn = on;
+        if (!on) {
+            CloseHtmlLog();
+        } else if (m_logFile.IsOpen() && !m_htmlLog.IsOpen()) {
+            OpenHtmlLogBeside();
+        }
+    }
+    m_settings.SetInt(SettingKey::htmllog, on ? 1 : 0);
+}
+
+bool ConversationLog::HtmlLog() const {
+    std::lock_guard guard(m_lock);
+    return m_htmlLogOn;
+}
+
+bool ConversationLog::IsHtmlLogging() const {
+    std::lock_guard guard(m_lock);
+    return m_htmlLog.IsOpen();
+}
+
+std::string ConversationLog::HtmlLogPath() const {
+    std::lock_guard guard(m_lock);
+    return m_htmlLog.IsOpen() ? m_htmlLog.Path() : std::string();
+}
+
+LogWriteResult ConversationLog::WriteHtmlLine(const RecordedLine& line) {
+    LogWriteResult result;
+    std::lock_guard guard(m_lock);
+    if (!m_htmlLog.IsOpen()) {
+        return result;
+    }
+    const std::string path = m_htmlLog.Path();
+    if (m_htmlLog.WriteLine(line)) {
+        result.status = LogWriteStatus::kWritten;
+        return result;
+    }
+    // As with the text log: said once, then no more lines go to a file that cannot take them.
+    result.status = LogWriteStatus::kFailed;
+    result.path = path;
+    CloseHtmlLog();
+    return result;
+}
+
 bool ConversationLog::IsLogging() const {
     std::lock_guard guard(m_lock);
     return m_logFile.IsOpen();
@@ -233,6 +280,26 @@ void ConversationLog::CloseLog() {
         m_hooks.ownFiles->Remove(m_openPath);
     }
     m_logFile = File();
+    CloseHtmlLog();
+}
+
+void ConversationLog::CloseHtmlLog() {
+    if (m_htmlLog.IsOpen() && m_hooks.ownFiles != nullptr) {
+        m_hooks.ownFiles->Remove(m_htmlLog.Path());
+    }
+    m_htmlLog.Close();
+}
+
+void ConversationLog::OpenHtmlLogBeside() {
+    HtmlSessionHeader header =
+        m_hooks.sessionHeader ? m_hooks.sessionHeader() : HtmlSessionHeader{};
+    if (header.time == 0) {
+        header.time = static_cast<std::int64_t>(std::time(nullptr));
+    }
+    if (m_htmlLog.Open(HtmlLogPathBeside(m_openPath), HtmlStyleOf(m_settings), header) &&
+        m_hooks.ownFiles != nullptr) {
+        m_hooks.ownFiles->Add(m_htmlLog.Path());
+    }
 }
 
 void ConversationLog::OpenAt(std::string path) {
@@ -240,9 +307,15 @@ void ConversationLog::OpenAt(std::string path) {
     // Close-on-exec, so a program the client starts (the key file's editor) never inherits
     // the log.
     m_logFile = OpenForAppend(m_logPath);
-    if (m_logFile.IsOpen() && m_hooks.ownFiles != nullptr) {
-        m_openPath = m_logPath;
+    if (!m_logFile.IsOpen()) {
+        return;
+    }
+    m_openPath = m_logPath;
+    if (m_hooks.ownFiles != nullptr) {
         m_hooks.ownFiles->Add(m_openPath);
+    }
+    if (m_htmlLogOn) {
+        OpenHtmlLogBeside();
     }
 }
 

@@ -13,6 +13,7 @@
 #include "platform/FileSystem.h"
 #include "platform/OwnFiles.h"
 #include "settings/Settings.h"
+#include "views/HtmlSession.h"
 
 namespace tessel {
 
@@ -92,6 +93,8 @@ class ConversationLog {
         std::function<void()> titleChanged;
         // The open log is recorded here while it is open, so no received file replaces it.
         OwnFiles* ownFiles = nullptr;
+        // The server, channel and handle an HTML log's session header names.
+        std::function<HtmlSessionHeader()> sessionHeader;
     };
 
     // Reads autolog, logdir and autologname; with autolog on, opens the automatic log
@@ -126,6 +129,17 @@ class ConversationLog {
     // Reopens the automatic log under its name expanded now; does nothing while it is off.
     void RefreshAutoLog();
 
+    // The HTML log: with it on (htmllog), every text log, manual or automatic, has an HTML
+    // log beside it (HtmlLogPathBeside), opened and closed with it and written line by line.
+    // Switching it on while a log is open opens the HTML log at once. Stores htmllog.
+    void SetHtmlLog(bool on);
+    bool HtmlLog() const;
+    bool IsHtmlLogging() const;
+    std::string HtmlLogPath() const;  // the open HTML log's path, or empty
+    // Appends one finished display line to the HTML log, if one is open. A failed write
+    // closes the HTML log (the text log goes on) and reports kFailed once with its path.
+    LogWriteResult WriteHtmlLine(const RecordedLine& line);
+
     bool IsLogging() const;  // the stop command is enabled
     bool AutoLog() const;    // the automatic log command is checked
     std::string LogPath() const;
@@ -135,6 +149,8 @@ class ConversationLog {
   private:
     // Callers hold m_lock.
     void CloseLog();
+    void CloseHtmlLog();
+    void OpenHtmlLogBeside();
     void OpenAt(std::string path);
     void OpenAutoLog(std::size_t nameSize);
     bool RefreshAutoLogLocked();
@@ -150,6 +166,8 @@ class ConversationLog {
     std::string m_logDir;    // used as typed; a missing final "/" glues the name to it
     std::string m_autoLogName;
     bool m_autoLog = false;  // a stored autolog of any value but 0 means on
+    bool m_htmlLogOn = false;
+    HtmlLogFile m_htmlLog;
 };
 
 }  // namespace tessel

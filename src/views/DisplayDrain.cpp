@@ -3,8 +3,10 @@
 #include "views/RollReport.h"
 
 #include <algorithm>
+#include <ctime>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace tessel {
 namespace {
@@ -15,8 +17,37 @@ constexpr int kBatch = 64;
 }  // namespace
 
 void DisplayDrain::Show(DisplaySink& sink, std::string_view line) {
-    splitter_.Paint(
-        line, [&sink](ColourMarker slot, std::string_view run) { sink.AppendRun(slot, run); });
+    if (services_.record == nullptr) {
+        splitter_.Paint(
+            line, [&sink](ColourMarker slot, std::string_view run) { sink.AppendRun(slot, run); });
+        return;
+    }
+    splitter_.Paint(line, [&](ColourMarker slot, std::string_view run) {
+        sink.AppendRun(slot, run);
+        services_.record->AppendRun(slot, run, now_, finished_);
+    });
+    if (!htmlLogFailed_.empty()) {
+        const std::string failed = std::exchange(htmlLogFailed_, {});
+        Show(sink,
+             std::string(MarkSystem) + LogWriteFailedNotice(failed) + std::string(MarkNormal));
+    }
+}
+
+void DisplayDrain::LineFinished(const RecordedLine& line) {
+    if (htmlLogOpen_) {
+        const LogWriteResult written = services_.log->WriteHtmlLine(line);
+        if (written.status == LogWriteStatus::kFailed) {
+            htmlLogOpen_ = false;
+            htmlLogFailed_ = written.path;
+        }
+    }
+    if (services_.lineFinished) {
+        services_.lineFinished(line);
+    }
+}
+
+std::int64_t DisplayDrain::Now() const {
+    return services_.clock ? services_.clock() : static_cast<std::int64_t>(std::time(nullptr));
 }
 
 std::string DisplayDrain::OwnHandle() const {
@@ -32,6 +63,12 @@ int DisplayDrain::Drain(DisplaySink& sink, int limit) {
     // taken after that line sees the log.
     auto logging = [this] { return services_.log != nullptr && services_.log->IsLogging(); };
     bool logOpen = logging();
+    auto htmlLogging = [this] {
+        return services_.record != nullptr && services_.log != nullptr &&
+               services_.log->IsHtmlLogging();
+    };
+    htmlLogOpen_ = htmlLogging();
+    now_ = Now();
     while (shown < limit) {
         if (next_ == batch_.size()) {
             batch_.clear();  // keeps its room: a flood allocates nothing per batch
@@ -41,6 +78,8 @@ int DisplayDrain::Drain(DisplaySink& sink, int limit) {
                 break;
             }
             logOpen = logging();
+            htmlLogOpen_ = htmlLogging();
+            now_ = Now();
         }
         const DisplayItem& item = batch_[next_++];
         BuildDisplayLine(item, line_);

@@ -49,6 +49,9 @@ enum class CommandId : int {
     AutoLogSettings = 32903,
     FunctionMacroFirst = 32904,  // F1..F12, Shift+F1..Shift+F12
     FunctionMacroLast = 32927,
+    // Commands the Windows program did not have.
+    SaveSessionHtml = 32940,
+    HtmlLog = 32941,
     EditCopy = 57634,
     EditCut = 57635,
     EditPaste = 57637,
@@ -76,6 +79,7 @@ enum class CheckRule {
     SoundReceive,      // isrecvwave is 1
     ToolBarVisible,    // the tool bar is shown
     StatusBarVisible,  // the status bar is shown
+    HtmlLog,           // an HTML log is written beside the text log
 };
 
 // The inputs of every enable and check rule at one moment.
@@ -85,6 +89,7 @@ struct CommandState {
     int isConnected = 0;
     bool logging = false;
     bool autoLog = false;
+    bool htmlLog = false;
     int isRecvFile = 0;
     int isRecvWave = 0;
     bool toolBarVisible = true;
@@ -121,6 +126,8 @@ constexpr std::optional<bool> IsChecked(CheckRule rule, const CommandState& s) {
             return s.toolBarVisible;
         case CheckRule::StatusBarVisible:
             return s.statusBarVisible;
+        case CheckRule::HtmlLog:
+            return s.htmlLog;
         case CheckRule::None:
             break;
     }
@@ -259,14 +266,11 @@ namespace detail {
 constexpr int id(CommandId c) {
     return static_cast<int>(c);
 }
-inline constexpr int kFileMenu[] = {id(CommandId::StartLog),
-                                    id(CommandId::AutoLog),
-                                    id(CommandId::StopLog),
-                                    0,
-                                    id(CommandId::MemoLoad),
-                                    id(CommandId::MemoSave),
-                                    0,
-                                    id(CommandId::AppExit)};
+inline constexpr int kFileMenu[] = {
+    id(CommandId::StartLog), id(CommandId::AutoLog),         id(CommandId::StopLog),
+    id(CommandId::HtmlLog),  id(CommandId::SaveSessionHtml), 0,
+    id(CommandId::MemoLoad), id(CommandId::MemoSave),        0,
+    id(CommandId::AppExit)};
 inline constexpr int kEditMenu[] = {id(CommandId::EditUndo), 0, id(CommandId::EditCut),
                                     id(CommandId::EditCopy), id(CommandId::EditPaste)};
 inline constexpr int kConnectMenu[] = {id(CommandId::Connect), id(CommandId::Handle),

@@ -6,6 +6,8 @@
 #include "gui/frame/MainFrame.h"
 #include "gui/platform/TextCodec.h"
 
+#include <QDate>
+
 namespace tessel::gui {
 
 void CMainFrame::RefreshAutoLog() {
@@ -58,6 +60,34 @@ void CMainFrame::OnAutoLogSettings() {
     core_->Log().ApplyAutoLogSettings(ToCorePathOrEmpty(dialog.m_logDir),
                                       ToCorePathOrEmpty(dialog.m_autoLogName));
     UpdateTitle();
+}
+
+void CMainFrame::OnHtmlLog() {
+    core_->Log().SetHtmlLog(!core_->Log().HtmlLog());
+    UpdateCommandState();
+}
+
+void CMainFrame::OnSaveSessionHtml() {
+    QString proposed = FromCorePath(core_->Log().LogDir()) + QStringLiteral("tsl") +
+                       QDate::currentDate().toString(QStringLiteral("yyMMdd")) +
+                       QStringLiteral(".html");
+    std::optional<std::string> path;
+    while (!path) {
+        QString chosen;
+        Modal([&] { chosen = hooks_.chooseHtmlFile(proposed); });
+        if (chosen.isEmpty()) {
+            return;
+        }
+        path = ToCorePath(chosen);
+        if (!path) {
+            Warn(tr("「%1」は Shift-JIS で表せない文字のため使えません。")
+                     .arg(FirstUnencodable(chosen)));
+            proposed = chosen;
+        }
+    }
+    if (!core_->ExportSessionHtml(*path)) {
+        Warn(tr("%1 に保存できませんでした。").arg(FromCorePath(*path)));
+    }
 }
 
 }  // namespace tessel::gui

@@ -44,6 +44,12 @@ CMainFrame::Hooks WithDefaults(CMainFrame::Hooks hooks, QWidget* owner) {
                                                 nullptr, QFileDialog::DontConfirmOverwrite);
         };
     }
+    if (!hooks.chooseHtmlFile) {
+        hooks.chooseHtmlFile = [owner](const QString& proposed) {
+            return QFileDialog::getSaveFileName(
+                owner, QString(), proposed, QStringLiteral("HTML (*.html *.htm);;All Files (*)"));
+        };
+    }
     if (!hooks.warn) {
         hooks.warn = [owner](const QString& text) {
             QMessageBox::warning(owner, QStringLiteral("tessel"), text);
@@ -347,6 +353,7 @@ CommandState CMainFrame::CurrentState() const {
     state.isConnected = phase == ConnectionPhase::Connected;
     state.logging = core_ && core_->Log().IsLogging();
     state.autoLog = core_ && core_->Log().AutoLog();
+    state.htmlLog = core_ && core_->Log().HtmlLog();
     state.isRecvFile = recvFile_;
     state.isRecvWave = recvWave_;
     state.toolBarVisible = toolBar_ && !toolBar_->isHidden();

@@ -47,6 +47,9 @@ class CMainFrame : public QMainWindow {
         std::function<int(QDialog&)> runDialog;
         // The manual log's file dialog, starting at the proposed path; empty when cancelled.
         std::function<QString(const QString& proposed)> chooseLogFile;
+        // The save dialog of the session page, starting at the proposed path (overwriting
+        // confirmed there); empty when cancelled.
+        std::function<QString(const QString& proposed)> chooseHtmlFile;
         // Shows a message about a command that could not be done.
         std::function<void(const QString& text)> warn;
         // How long the message reader waits for a silent server.
@@ -198,6 +201,8 @@ class CMainFrame : public QMainWindow {
     void OnStopLog();
     void OnStartLog();
     void OnAutoLogSettings();
+    void OnHtmlLog();
+    void OnSaveSessionHtml();
     // Memo (FrameMemoCommands.cpp).
     void OnMemoLoad();
     void OnMemoSave();

@@ -161,6 +161,7 @@ class FrameCommandTest : public QObject {
             file << (item->isSeparator() ? QStringLiteral("-") : item->text());
         }
         QCOMPARE(file, QStringList({U("ログを取る...(&L)"), U("自動ログ(&A)"), U("ログの停止(&S)"),
+                                    U("HTMLログも取る(&M)"), U("セッションをHTMLで保存...(&H)"),
                                     "-", U("メモの読み込み(&O)"), U("メモの保存(&R)"), "-",
                                     U("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)")}));
         QCOMPARE(f.frame->Action(kRoll)->statusTip(), U("ダイスロール"));

@@ -2,6 +2,7 @@
 #include <QDate>
 #include <QFile>
 #include <QTest>
+#include <QTextEdit>
 
 #include "gui/dialogs/AutoLogSettingsDialog.h"
 #include "gui/frame/FrameTestSupport.h"
@@ -13,6 +14,7 @@ using namespace tessel::gui::test;
 namespace {
 
 constexpr int kAutoLog = 32776, kStopLog = 32777, kStartLog = 32778, kAutoLogSettings = 32903;
+constexpr int kHtmlLog = 32941, kSaveSessionHtml = 32940;
 
 QString U(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -102,6 +104,75 @@ class FrameLogTest : public QObject {
         };
         QVERIFY(f.frame->RunCommand(kAutoLogSettings));
         QCOMPARE(f.settings->GetString(SettingKey::autologname), "%y-%N.log");
+    }
+
+    // The pane keeps a few screens; the saved page keeps the evening.
+    void sessionPageHoldsWhatThePaneTrimmed() {
+        FrameFixture f;
+        f.Open();
+        constexpr int kLines = 300;
+        for (int i = 0; i < kLines; ++i) {
+            f.frame->Core().Display().PostDisplayItem(
+                {"",
+                 "evening line " + std::to_string(1000 + i) + "\r\n",
+                 DisplayKind::System,
+                 0,
+                 {}});
+        }
+        QTRY_COMPARE(f.frame->Core().Record().Lines().size(), std::size_t{kLines});
+        auto* pane = f.frame->findChild<QTextEdit*>();
+        QVERIFY(pane != nullptr);
+        QTRY_VERIFY(pane->toPlainText().contains(QStringLiteral("evening line 1299")));
+        QVERIFY(!pane->toPlainText().contains(QStringLiteral("evening line 1000")));
+
+        f.chosenHtmlFile.clear();
+        QVERIFY(f.frame->RunCommand(kSaveSessionHtml));  // cancelled: nothing written
+        QCOMPARE(f.proposedHtmlFile, "tsl" + Today("yyMMdd") + ".html");
+        QVERIFY(!f.dir.Exists("evening.html"));
+
+        f.chosenHtmlFile = QString::fromStdString(f.dir.dir()) + "evening.html";
+        QVERIFY(f.frame->RunCommand(kSaveSessionHtml));
+        const std::string page = f.dir.Read("evening.html");
+        std::size_t at = 0;
+        for (int i = 0; i < kLines; ++i) {
+            at = page.find("evening line " + std::to_string(1000 + i) + "</span></div>", at);
+            QVERIFY2(at != std::string::npos, qPrintable(QString::number(i)));
+        }
+        QVERIFY(f.warnings.empty());
+
+        // A place that cannot be written is said so.
+        f.chosenHtmlFile = QString::fromStdString(f.dir.dir()) + "missing/evening.html";
+        QVERIFY(f.frame->RunCommand(kSaveSessionHtml));
+        QCOMPARE(f.warnings.size(), std::size_t{1});
+
+        // The open log is never replaced by a page: it goes on taking lines.
+        f.chosenLogFile = QString::fromStdString(f.dir.dir()) + "chat.log";
+        QVERIFY(f.frame->RunCommand(kStartLog));
+        f.frame->Core().Display().PostDisplayItem({"", "before\r\n", DisplayKind::System, 0, {}});
+        QTRY_VERIFY(f.dir.Read("chat.log").find("before") != std::string::npos);
+        f.chosenHtmlFile = f.chosenLogFile;
+        QVERIFY(f.frame->RunCommand(kSaveSessionHtml));
+        QCOMPARE(f.warnings.size(), std::size_t{2});
+        f.frame->Core().Display().PostDisplayItem({"", "after\r\n", DisplayKind::System, 0, {}});
+        QTRY_VERIFY(f.dir.Read("chat.log").find("after") != std::string::npos);
+        QCOMPARE(f.dir.Read("chat.log").find("<html"), std::string::npos);
+    }
+
+    void htmlLogSwitchCarriesTheCheckMarkAndTheSetting() {
+        FrameFixture f;
+        f.Open();
+        QVERIFY(!f.frame->Action(kHtmlLog)->isChecked());
+        QVERIFY(f.frame->RunCommand(kHtmlLog));
+        QVERIFY(f.frame->Action(kHtmlLog)->isChecked());
+        QCOMPARE(f.settings->GetInt(SettingKey::htmllog), 1);
+        f.chosenLogFile = QString::fromStdString(f.dir.dir()) + "chat.log";
+        QVERIFY(f.frame->RunCommand(kStartLog));
+        f.frame->Core().Display().PostDisplayItem(
+            {"", "dice night\r\n", DisplayKind::System, 0, {}});
+        QTRY_VERIFY(f.dir.Read("chat.html").find("dice night") != std::string::npos);
+        QVERIFY(f.frame->RunCommand(kHtmlLog));
+        QVERIFY(!f.frame->Action(kHtmlLog)->isChecked());
+        QCOMPARE(f.settings->GetInt(SettingKey::htmllog), 0);
     }
 };
 

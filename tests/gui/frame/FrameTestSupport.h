@@ -32,6 +32,8 @@ struct FrameFixture {
     std::function<int(QDialog&)> answer = [](QDialog&) { return int(QDialog::Rejected); };
     QString chosenLogFile;
     QString proposedLogFile;
+    QString chosenHtmlFile;
+    QString proposedHtmlFile;
     std::vector<QString> warnings;
     std::vector<QStringList> desktopNotes;  // summary and body of each
 
@@ -46,6 +48,10 @@ struct FrameFixture {
         hooks.chooseLogFile = [this](const QString& proposed) {
             proposedLogFile = proposed;
             return chosenLogFile;
+        };
+        hooks.chooseHtmlFile = [this](const QString& proposed) {
+            proposedHtmlFile = proposed;
+            return chosenHtmlFile;
         };
         hooks.warn = [this](const QString& text) { warnings.push_back(text); };
         hooks.notifyDesktop = [this](const QString& summary, const QString& body) {
