@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -13,6 +14,7 @@
 #include "connection/ConnectionState.h"
 #include "gui/app/TesselApp.h"
 #include "gui/app/TesselDoc.h"
+#include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/ConnectDialog.h"
 #include "gui/frame/MainFrame.h"
 #include "gui/panes/TesselDispView.h"
@@ -90,6 +92,26 @@ class AppTest : public QObject {
         QVERIFY(tessel.WaitForOutput("tessel "));
         QCOMPARE(tessel.Wait(10s), std::optional<int>(0));
         QVERIFY(!dir->Exists("tessel.ini"));  // nothing was written
+    }
+
+    // The version box and --version show the version of project(), without a display too.
+    void versionBoxAndBinaryShowTheProjectVersion() {
+        CAboutDialog box;
+        QStringList texts;
+        for (const QLabel* label : box.findChildren<QLabel*>()) {
+            texts << label->text();
+        }
+        QVERIFY2(texts.contains(QStringLiteral("tessel Version " TESSEL_PROJECT_VERSION)),
+                 qPrintable(texts.join('|')));
+        const char* display = std::getenv("QT_QPA_PLATFORM");
+        const std::string saved = display ? display : "";
+        ::unsetenv("QT_QPA_PLATFORM");
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        test::ChildProcess tessel({TESSEL_BINARY, "--version"}, dir->path());
+        ::setenv("QT_QPA_PLATFORM", saved.c_str(), 1);
+        QVERIFY(tessel.WaitForOutput("tessel " TESSEL_PROJECT_VERSION "\n"));
+        QCOMPARE(tessel.Wait(10s), std::optional<int>(0));
     }
 
     // A folder the program cannot use ends it before any window opens or any file is written.

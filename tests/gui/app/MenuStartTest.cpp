@@ -99,12 +99,7 @@ class MenuStartTest : public QObject {
   private slots:
     void sessionWritesOnlyInTheDataFolder() {
         const std::string folder = home_ + "/.local/share/tessel";
-        // The folder was made at start, before any window, and is the user's alone.
-        struct stat info {};
-        QCOMPARE(::stat(folder.c_str(), &info), 0);
-        QCOMPARE(info.st_mode & 0777, 0700u);
-        QCOMPARE(std::filesystem::current_path(), std::filesystem::path(folder));
-
+        QVERIFY(!std::filesystem::exists(folder));
         test::TempDirectory relayDir, jiroDir;
         test::ChildProcess relay({TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0", "--seed", "3"},
                                  relayDir.path());
@@ -129,6 +124,12 @@ class MenuStartTest : public QObject {
         auto* app = qobject_cast<CTesselApp*>(qApp);
         QVERIFY(app->InitInstance());
         QVERIFY(driver.seen);
+        // The folder was made at start and is the user's alone.
+        struct stat info {};
+        QCOMPARE(::stat(folder.c_str(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0700u);
+        QCOMPARE(std::filesystem::current_path(), std::filesystem::path(folder));
+
         CMainFrame* frame = app->MainFrame();
         QTRY_VERIFY_WITH_TIMEOUT(frame->windowTitle().endsWith("taro  :  in #main"), 10000);
         QTRY_VERIFY(frame->InputView()->hasFocus());
@@ -143,8 +144,11 @@ class MenuStartTest : public QObject {
         const std::string ini(std::istreambuf_iterator<char>(in), {});
         QVERIFY2(ini.find("name=taro\r\n") != std::string::npos, ini.c_str());
         QVERIFY2(ini.find("port=" + port + "\r\n") != std::string::npos, ini.c_str());
-        for (const std::string& file : FilesUnder(home_)) {
-            QVERIFY2(file.starts_with(".local/share/tessel/") || file.starts_with(".cache/"),
+        const std::vector<std::string> written = FilesUnder(home_);
+        QVERIFY(std::find(written.begin(), written.end(), ".local/share/tessel/tessel.ini") !=
+                written.end());
+        for (const std::string& file : written) {
+            QVERIFY2(file.starts_with(".local/share/tessel/"),
                      ("written outside the data folder: " + file).c_str());
         }
         QVERIFY(!std::filesystem::exists(home_ + "/tessel.ini"));
