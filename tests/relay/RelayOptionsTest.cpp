@@ -43,9 +43,9 @@ TEST(RelayOptions, HelpWins) {
 }
 
 TEST(RelayOptions, VersionIsAnsweredBeforeAnythingElse) {
-    for (const std::vector<std::string_view> args : {std::vector<std::string_view>{"--version"},
-                                                     {"--seed", "1", "--version"},
-                                                     {"--version", "--max-clients", "5000"}}) {
+    for (const std::vector<std::string_view>& args : {std::vector<std::string_view>{"--version"},
+                                                      {"--seed", "1", "--version"},
+                                                      {"--version", "--max-clients", "5000"}}) {
         EXPECT_TRUE(std::holds_alternative<ShowVersion>(Parse(args)));
     }
     EXPECT_EQ(VersionText(), "tessel-relay " + std::string(kVersion) + "\n");
