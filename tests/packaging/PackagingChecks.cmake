@@ -9,6 +9,9 @@ function(tessel_expected_files out)
     foreach(program ${PROGRAMS})
         list(APPEND files bin/${program} share/man/man1/${program}.1.gz)
     endforeach()
+    if("tessel-relay" IN_LIST PROGRAMS)
+        list(APPEND files share/man/ja/man1/tessel-relay.1.gz)
+    endif()
     if(WITH_GUI)
         list(APPEND files share/applications/tessel.desktop
                           share/metainfo/${APP_ID}.metainfo.xml
