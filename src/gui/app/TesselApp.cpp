@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -73,6 +74,12 @@ bool CTesselApp::InitInstance() {
         return false;
     }
 
+    // A file named on the command line is where the user was when naming it, not in the
+    // folder entered below.
+    QStringList files = parser.positionalArguments();
+    for (QString& file : files) {
+        file = QFileInfo(file).absoluteFilePath();
+    }
     if (!EnterChosenFolder(
             parser.isSet(dir) ? std::optional<QString>(parser.value(dir)) : std::nullopt,
             parser.isSet(xdgData))) {
@@ -96,7 +103,6 @@ bool CTesselApp::InitInstance() {
         return false;
     }
     doc_ = std::make_unique<CTesselDoc>(*frame_->InputView());
-    const QStringList files = parser.positionalArguments();
     if (!files.isEmpty()) {
         QString error;
         if (!doc_->OnOpenDocument(files.front(), &error)) {
