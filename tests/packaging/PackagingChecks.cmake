@@ -6,16 +6,14 @@
 # (every page of docs/manual).
 function(tessel_expected_files out)
     set(files share/doc/tessel/copyright share/doc/tessel/changelog.gz)
+    # Every program has its manual page in English and Japanese.
     foreach(program ${PROGRAMS})
-        list(APPEND files bin/${program} share/man/man1/${program}.1.gz)
+        list(APPEND files bin/${program} share/man/man1/${program}.1.gz
+                          share/man/ja/man1/${program}.1.gz)
     endforeach()
-    if("tessel-relay" IN_LIST PROGRAMS)
-        list(APPEND files share/man/ja/man1/tessel-relay.1.gz)
-    endif()
     if(WITH_GUI)
         list(APPEND files share/applications/tessel.desktop
                           share/metainfo/${APP_ID}.metainfo.xml
-                          share/man/ja/man1/tessel.1.gz
                           share/icons/hicolor/scalable/apps/tessel.svg)
         foreach(size ${ICON_SIZES})
             list(APPEND files share/icons/hicolor/${size}x${size}/apps/tessel.png)
