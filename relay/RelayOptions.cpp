@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "relay/GroupWire.h"
+#include "version/Version.h"
 
 namespace tessel::relay {
 namespace {
@@ -81,6 +82,9 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
         }
         if (name == "--help" || name == "-h") {
             return ShowHelp{};
+        }
+        if (name == "--version") {
+            return ShowVersion{};
         }
         if (name == "--crlf") {
             if (inlineValue) {
@@ -157,7 +161,7 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
 std::string UsageText() {
     return "usage: tessel-relay [--listen ADDR:PORT] [--seed N] [--probe-interval S]\n"
            "                    [--probe-timeout S] [--max-clients N] [--crlf]\n"
-           "                    [--redis HOST:PORT [--relay-name NAME]] [--help]\n"
+           "                    [--redis HOST:PORT [--relay-name NAME]] [--help] [--version]\n"
            "\n"
            "A relay server for the TesseraRELAY protocol.\n"
            "\n"
@@ -174,9 +178,14 @@ std::string UsageText() {
            "  --relay-name NAME    this relay's name in the group (default: host name and\n"
            "                       process ID); 1 to 40 of A-Z a-z 0-9 . _ -\n"
            "  --help               show this text\n"
+           "  --version            show the version\n"
            "\n"
            "Stops cleanly on SIGINT or SIGTERM. Logs connection events and refused requests\n"
            "to standard error.\n";
+}
+
+std::string VersionText() {
+    return "tessel-relay " + std::string(kVersion) + "\n";
 }
 
 }  // namespace tessel::relay

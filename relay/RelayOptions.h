@@ -30,16 +30,20 @@ struct RelayConfig {
 };
 
 struct ShowHelp {};
+struct ShowVersion {};
 struct OptionsError {
     std::string message;
 };
 
-using ParsedOptions = std::variant<RelayConfig, ShowHelp, OptionsError>;
+using ParsedOptions = std::variant<RelayConfig, ShowHelp, ShowVersion, OptionsError>;
 
 // Reads the command line (program name excluded). Options take their value as the next
 // argument or after "=".
 ParsedOptions ParseOptions(const std::vector<std::string_view>& args);
 
 std::string UsageText();
+
+// "tessel-relay VERSION" and a line end.
+std::string VersionText();
 
 }  // namespace tessel::relay

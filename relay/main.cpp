@@ -56,6 +56,10 @@ int main(int argc, char** argv) {
         std::fputs(UsageText().c_str(), stdout);
         return 0;
     }
+    if (std::holds_alternative<ShowVersion>(parsed)) {
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    }
     if (const auto* error = std::get_if<OptionsError>(&parsed)) {
         std::fprintf(stderr, "tessel-relay: %s\nTry 'tessel-relay --help'.\n",
                      error->message.c_str());

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "client/ClientCore.h"
+#include "platform/DataFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/WriteAll.h"
 #include "protocol/ByteScan.h"
@@ -26,11 +27,8 @@
 #include "settings/Settings.h"
 #include "term/TermCodec.h"
 #include "term/TermFrontEnd.h"
+#include "version/Version.h"
 #include "views/DisplayDrain.h"
-
-#ifndef TESSEL_VERSION
-#define TESSEL_VERSION "0.0.0"
-#endif
 
 namespace tessel {
 namespace {
@@ -47,12 +45,13 @@ constexpr int kDrainBatch = 2048;
 
 constexpr const char* kUsage =
     "Usage: tessel-term [--host HOST] [--port PORT] [--handle NAME] [--channel CHANNEL]\n"
-    "                   [--html-log FILE]\n"
+    "                   [--dir DIR] [--html-log FILE]\n"
     "\n"
     "Connects to a relay server, sends each line of standard input as typed in the input\n"
     "pane, and writes what the display pane shows to standard output (UTF-8). Settings,\n"
-    "tessel.key and logs are taken from the working directory. Defaults come from tessel.ini\n"
-    "(ipaddr, port, name, channel). At the end of input it disconnects and exits.\n"
+    "tessel.key and logs are taken from the working directory, or from DIR (created if\n"
+    "missing) with --dir. Defaults come from tessel.ini (ipaddr, port, name, channel). At\n"
+    "the end of input it disconnects and exits.\n"
     "\n"
     "  --html-log FILE  also write the session to FILE as an HTML page (UTF-8), appended\n"
     "             and flushed line by line, so it opens in a browser at any moment\n"
@@ -230,17 +229,20 @@ std::optional<TermOptions> ParseOptions(int argc, char** argv, const Settings& s
             return std::nullopt;
         }
         if (arg == "--version") {
-            std::cout << "tessel-term " << TESSEL_VERSION << "\n";
+            std::cout << "tessel-term " << kVersion << "\n";
             exitCode = 0;
             return std::nullopt;
         }
         if (i + 1 >= argc || (arg != "--host" && arg != "--port" && arg != "--handle" &&
-                              arg != "--channel" && arg != "--html-log")) {
+                              arg != "--channel" && arg != "--dir" && arg != "--html-log")) {
             std::cerr << "tessel-term: unknown or incomplete option '" << arg << "'\n" << kUsage;
             exitCode = 2;
             return std::nullopt;
         }
         std::string value = argv[++i];
+        if (arg == "--dir") {
+            continue;  // entered before the settings were read (FolderOption)
+        }
         if (arg == "--host") {
             options.host = value;
         } else if (arg == "--html-log") {
@@ -270,6 +272,23 @@ std::optional<TermOptions> ParseOptions(int argc, char** argv, const Settings& s
         }
     }
     return options;
+}
+
+// The value of --dir, found the way ParseOptions walks the command line. It is needed before
+// ParseOptions runs: the tessel.ini that gives the other options their defaults is in it.
+std::optional<std::string> FolderOption(int argc, char** argv) {
+    std::optional<std::string> folder;
+    for (int i = 1; i + 1 < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
+            return std::nullopt;
+        }
+        if (arg == "--dir") {
+            folder = argv[i + 1];
+        }
+        ++i;
+    }
+    return folder;
 }
 
 // Splits what arrives on standard input into lines.
@@ -332,6 +351,13 @@ void PrintUserTable(const UserTable::Rows& rows, const TermCodec& codec) {
 }  // namespace
 
 int RunTerm(int argc, char** argv) {
+    if (const std::optional<std::string> folder = FolderOption(argc, argv)) {
+        std::string why;
+        if (!EnterFolder(*folder, why)) {
+            std::cerr << "tessel-term: " << why << "\n";
+            return 1;
+        }
+    }
     // The core keeps paths in Shift-JIS, as it keeps every text.
     const std::optional<std::string> cwd = WorkingDirectory();
     std::optional<Settings> settings = cwd ? Settings::Open(*cwd) : std::nullopt;

@@ -51,4 +51,37 @@ if("tessel" IN_LIST PROGRAMS)
     endforeach()
 endif()
 
+# The version of project() is the package's.
+execute_process(COMMAND ${DPKG_DEB} -f ${debs} Version Section OUTPUT_VARIABLE fields)
+if(NOT fields MATCHES "Version: ${VERSION}\n" OR NOT fields MATCHES "Section: net\n")
+    message(FATAL_ERROR "package is not version ${VERSION} in section net:\n${fields}")
+endif()
+get_filename_component(deb_name ${debs} NAME)
+if(NOT deb_name MATCHES "^tessel_${VERSION}_[a-z0-9]+\\.deb$")
+    message(FATAL_ERROR "package file ${deb_name} is not named by version ${VERSION}")
+endif()
+
+# What follows judges a release, and a sanitizer build is none: its package is only checked
+# for what it holds (above).
+if(SANITIZE)
+    file(REMOVE_RECURSE ${out})
+    return()
+endif()
+
+# What a distribution reviewer runs first: no error, no warning (overrides only where the
+# package carries them).
+find_program(LINTIAN lintian)
+if(NOT LINTIAN)
+    message(FATAL_ERROR "lintian is missing (scripts/install-deps installs it)")
+endif()
+execute_process(COMMAND ${LINTIAN} --fail-on error,warning --display-level ">=warning" ${debs}
+                RESULT_VARIABLE status OUTPUT_VARIABLE report ERROR_VARIABLE report)
+if(NOT status EQUAL 0 OR report MATCHES "(^|\n)[EW]: ")
+    message(FATAL_ERROR "lintian is not clean on ${deb_name}:\n${report}")
+endif()
+
+set(tree ${out}/tree)
+tessel_run(${DPKG_DEB} -x ${debs} ${tree})
+tessel_check_package_tree(${tree}/usr)
+
 file(REMOVE_RECURSE ${out})

@@ -31,11 +31,12 @@ if(WITH_GUI)
             message(FATAL_ERROR "${size}x${size} icon is ${w}x${h}")
         endif()
     endforeach()
-    # The entry starts the installed program with the installed icon, in the game menu.
+    # The entry starts the installed program with the installed icon, keeping its files in the
+    # XDG data folder, in the Internet menu.
     file(READ ${prefix}/share/applications/tessel.desktop entry)
-    if(NOT entry MATCHES "\nExec=tessel\n" OR NOT entry MATCHES "\nIcon=tessel\n"
-       OR NOT entry MATCHES "\nCategories=Game;RolePlaying;Chat;\n")
-        message(FATAL_ERROR "tessel.desktop does not start tessel from the game menu:\n${entry}")
+    if(NOT entry MATCHES "\nExec=tessel --xdg-data\n" OR NOT entry MATCHES "\nIcon=tessel\n"
+       OR NOT entry MATCHES "\nCategories=Network;Chat;\n")
+        message(FATAL_ERROR "tessel.desktop does not start tessel from the menu:\n${entry}")
     endif()
 endif()
 

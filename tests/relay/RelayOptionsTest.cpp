@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "version/Version.h"
+
 namespace tessel::relay {
 namespace {
 
@@ -38,6 +40,16 @@ TEST(RelayOptions, ReadsEveryOption) {
 TEST(RelayOptions, HelpWins) {
     EXPECT_TRUE(std::holds_alternative<ShowHelp>(Parse({"--seed", "1", "--help"})));
     EXPECT_NE(UsageText().find("--probe-interval S"), std::string::npos);
+}
+
+TEST(RelayOptions, VersionIsAnsweredBeforeAnythingElse) {
+    for (const std::vector<std::string_view>& args : {std::vector<std::string_view>{"--version"},
+                                                      {"--seed", "1", "--version"},
+                                                      {"--version", "--max-clients", "5000"}}) {
+        EXPECT_TRUE(std::holds_alternative<ShowVersion>(Parse(args)));
+    }
+    EXPECT_EQ(VersionText(), "tessel-relay " + std::string(kVersion) + "\n");
+    EXPECT_NE(UsageText().find("--version"), std::string::npos);
 }
 
 class BadOption : public ::testing::TestWithParam<std::vector<std::string_view>> {};

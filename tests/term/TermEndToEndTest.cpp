@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/Bytes.h"
 #include "support/ChildProcess.h"
@@ -130,6 +135,89 @@ TEST_F(TermEndToEnd, OptionsAreCheckedAndDocumented) {
     EXPECT_NE(bad->error().find("--port takes a number from 0 to 65535"), std::string::npos);
     auto unknown = Start({"--colour"});
     EXPECT_EQ(unknown->Wait(), 2);
+}
+
+// Every file found beneath `root`, relative to it.
+std::vector<std::string> FilesUnder(const std::string& root) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_directory()) {
+            files.push_back(std::filesystem::relative(entry.path(), root).string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+struct FolderCase {
+    const char* what;
+    std::string folder;  // --dir as given, relative to the working directory or absolute
+    bool iniThere;       // the folder has a tessel.ini naming server, handle and channel
+};
+
+// --dir moves every file the client keeps (settings, log) into the folder, creating it; the
+// working directory it was started in stays untouched. A tessel.ini already there gives the
+// defaults, as the working directory's would.
+TEST_F(TermEndToEnd, DirOptionKeepsEveryFileInThatFolder) {
+    const test::TempDirectory elsewhere;
+    const std::vector<FolderCase> cases = {
+        {"new folder, relative", "games/monday", false},
+        {"new folder, absolute", elsewhere.path() + "/sunday", false},
+        {"folder with its own tessel.ini", elsewhere.path() + "/friday", true},
+    };
+    ::mkdir((elsewhere.path() + "/friday").c_str(), 0700);
+    elsewhere.Write("friday/tessel.ini",
+                    "[Settings]\r\nipaddr=127.0.0.1\r\nport=" + std::to_string(peer.port()) +
+                        "\r\nname=hanako\r\nchannel=main\r\nautolog=1\r\nautologname=%N.log\r\n");
+    const std::vector<std::string> startFiles = FilesUnder(dir.path());
+    for (const FolderCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> args = {"--dir", c.folder};
+        if (!c.iniThere) {
+            args.insert(args.end(), {"--host", "127.0.0.1", "--port", std::to_string(peer.port()),
+                                     "--handle", "taro", "--channel", "main"});
+        }
+        auto term = Start(args);
+        ASSERT_TRUE(peer.Accept());
+        const std::string handle = c.iniThere ? "hanako" : "taro";
+        ASSERT_NE(peer.ReadUntil("JOIN #main").find(" " + handle + "\n"), std::string::npos);
+        peer.Write(Reply("RESPONSE 100", "a25500000000", "OPEN " + handle + "\n") +
+                   Reply("RESPONSE 100", "a25500001000", "JOIN #main\n"));
+        ASSERT_TRUE(term->WaitForOutput(" JOIN #main\n"));
+        term->CloseInput();
+        EXPECT_EQ(term->Wait(), 0);
+        ASSERT_TRUE(peer.WaitForClose());
+        peer.ClearReceived();
+
+        const std::string folder = c.folder.front() == '/' ? c.folder : dir.path() + "/" + c.folder;
+        // The automatic log is one of the files the client keeps: with the folder's
+        // tessel.ini asking for it, it is written there too.
+        const std::vector<std::string> files = FilesUnder(folder);
+        std::vector<std::string> expected = {"tessel.ini"};
+        if (c.iniThere) {
+            expected.push_back("hanako.log");
+        }
+        for (const std::string& file : expected) {
+            EXPECT_NE(std::find(files.begin(), files.end(), file), files.end()) << file;
+        }
+        std::ifstream in(folder + "/tessel.ini", std::ios::binary);
+        const std::string ini(std::istreambuf_iterator<char>(in), {});
+        EXPECT_NE(ini.find("name=" + handle + "\r\n"), std::string::npos) << ini;
+        // Nothing new where it was started, but the folder it was told to make.
+        std::vector<std::string> now = FilesUnder(dir.path());
+        std::erase_if(now, [](const std::string& f) { return f.starts_with("games/"); });
+        EXPECT_EQ(now, startFiles);
+    }
+}
+
+TEST_F(TermEndToEnd, ADirThatCannotBeMadeStopsTheClientBeforeItConnects) {
+    dir.Write("plain-file", "x");
+    auto term = Start({"--dir", "plain-file/tessel", "--host", "127.0.0.1", "--port",
+                       std::to_string(peer.port())});
+    EXPECT_EQ(term->Wait(), 1);
+    EXPECT_NE(term->error().find("cannot create plain-file/tessel: "), std::string::npos)
+        << term->error();
+    EXPECT_FALSE(peer.Accept(std::chrono::milliseconds(0)));
 }
 
 TEST_F(TermEndToEnd, JapaneseHandleAndChannelOptionsAreConvertedLikeTypedLines) {

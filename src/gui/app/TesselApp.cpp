@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -11,17 +12,16 @@
 #include "gui/panes/TesselInputView.h"
 #include "gui/platform/FontSubstitution.h"
 #include "gui/platform/QtTranslations.h"
+#include "platform/DataFolder.h"
 #include "platform/FileSystem.h"
-
-#ifndef TESSEL_VERSION
-#define TESSEL_VERSION "0.0.0"
-#endif
+#include "version/Version.h"
 
 namespace tessel::gui {
 
 CTesselApp::CTesselApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("tessel"));
-    setApplicationVersion(QStringLiteral(TESSEL_VERSION));
+    setApplicationVersion(
+        QString::fromLatin1(kVersion.data(), static_cast<qsizetype>(kVersion.size())));
     setDesktopFileName(QStringLiteral("tessel"));
     // Every window, dialogs included, carries the program's own icon on the task bar.
     setWindowIcon(ApplicationIcon());
@@ -41,21 +41,32 @@ CTesselApp::~CTesselApp() {
 bool CTesselApp::InitInstance() {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "tessel: chat client for tabletop dice servers. Settings, tessel.key and logs are "
-        "kept in the working directory."));
+        "tessel: chat client for tabletop dice servers.\n"
+        "Settings (tessel.ini), tessel.key, logs, memos and received files are kept in the\n"
+        "working directory, in DIR with --dir, or with --xdg-data (as the desktop menu starts\n"
+        "tessel) in ~/.local/share/tessel, or $XDG_DATA_HOME/tessel when that is set."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption connectNow(
         QStringLiteral("connect"),
-        QStringLiteral("connect at start to the server, handle and channel stored in tessel.ini "
-                       "without showing the connect dialog"));
+        QStringLiteral("Connect at start to the server, handle and channel stored in tessel.ini, "
+                       "without the connect dialog."));
     parser.addOption(connectNow);
+    const QCommandLineOption dir(QStringLiteral("dir"),
+                                 QStringLiteral("Keep the files in DIR (created if missing)."),
+                                 QStringLiteral("DIR"));
+    const QCommandLineOption xdgData(
+        QStringLiteral("xdg-data"),
+        QStringLiteral("Keep the files in the tessel folder of the XDG data directory."));
+    parser.addOption(dir);
+    parser.addOption(xdgData);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("a text file to put into the input pane"));
     // Answered here rather than by the parser, which would end the process from inside the
     // application object's start-up without unwinding it.
     if (!parser.parse(arguments())) {
         std::fprintf(stderr, "tessel: %s\n", qPrintable(parser.errorText()));
+        exitCode_ = 2;
         return false;
     }
     if (parser.isSet(help) || parser.isSet(version)) {
@@ -65,6 +76,18 @@ bool CTesselApp::InitInstance() {
         std::fputs(text.toLocal8Bit().constData(), stdout);
         std::fflush(stdout);
         exitCode_ = 0;
+        return false;
+    }
+
+    // A file named on the command line is where the user was when naming it, not in the
+    // folder entered below.
+    QStringList files = parser.positionalArguments();
+    for (QString& file : files) {
+        file = QFileInfo(file).absoluteFilePath();
+    }
+    if (!EnterChosenFolder(
+            parser.isSet(dir) ? std::optional<QString>(parser.value(dir)) : std::nullopt,
+            parser.isSet(xdgData))) {
         return false;
     }
 
@@ -87,7 +110,6 @@ bool CTesselApp::InitInstance() {
         return false;
     }
     doc_ = std::make_unique<CTesselDoc>(*frame_->InputView());
-    const QStringList files = parser.positionalArguments();
     if (!files.isEmpty()) {
         QString error;
         if (!doc_->OnOpenDocument(files.front(), &error)) {
@@ -104,6 +126,35 @@ bool CTesselApp::InitInstance() {
     frame_->raise();
     frame_->activateWindow();
     frame_->InputView()->setFocus(Qt::ActiveWindowFocusReason);
+    return true;
+}
+
+bool CTesselApp::EnterChosenFolder(const std::optional<QString>& dir, bool xdgData) {
+    if (dir && xdgData) {
+        std::fprintf(stderr, "tessel: --dir and --xdg-data cannot be used together\n");
+        exitCode_ = 2;
+        return false;
+    }
+    std::string folder;
+    if (dir) {
+        folder = QFile::encodeName(*dir).toStdString();
+    } else if (xdgData) {
+        const std::optional<std::string> xdg = XdgDataFolder();
+        if (!xdg) {
+            std::fprintf(stderr,
+                         "tessel: --xdg-data needs HOME or XDG_DATA_HOME set to an absolute "
+                         "path\n");
+            return false;
+        }
+        folder = *xdg;
+    } else {
+        return true;  // the working directory, as started
+    }
+    std::string why;
+    if (!EnterFolder(folder, why)) {
+        std::fprintf(stderr, "tessel: %s\n", why.c_str());
+        return false;
+    }
     return true;
 }
 

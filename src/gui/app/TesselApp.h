@@ -12,8 +12,9 @@ namespace tessel::gui {
 class CMainFrame;
 class CTesselDoc;
 
-// The application: settings in tessel.ini of the working directory, the main window with its
-// document, the connect dialog before the window is first shown, and the version box.
+// The application: settings in tessel.ini of the working directory (or of the folder its
+// command line chooses), the main window with its document, the connect dialog before the
+// window is first shown, and the version box.
 class CTesselApp : public QApplication {
     Q_OBJECT
 
@@ -31,6 +32,11 @@ class CTesselApp : public QApplication {
     CTesselDoc* Document() const { return doc_.get(); }
 
   private:
+    // Makes the folder chosen on the command line (--dir DIR, or the XDG data folder for
+    // --xdg-data) the working directory, so every file of the program goes there; without
+    // either the working directory stays as started. False: reported, the program ends.
+    bool EnterChosenFolder(const std::optional<QString>& dir, bool xdgData);
+
     std::optional<Settings> settings_;
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<CTesselDoc> doc_;

@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+#include "version/Version.h"
+
 namespace tessel::gui {
 
 CAboutDialog::CAboutDialog(QWidget* parent)
@@ -9,7 +11,10 @@ CAboutDialog::CAboutDialog(QWidget* parent)
       m_address(QStringLiteral("tessel-dev@example.org")),
       m_url(QStringLiteral("https://tessel.example.org/")) {
     AddIcon(11, 17, 20, 20);
-    AddStatic(QStringLiteral("tessel Version 2.4d"), 40, 10, 119, 8);
+    // The version of this program, the one --version and the package show.
+    AddStatic(QStringLiteral("tessel Version ") +
+                  QString::fromLatin1(kVersion.data(), static_cast<qsizetype>(kVersion.size())),
+              40, 10, 119, 8);
     AddStatic(tr("Linux / Qt %1 版").arg(QString::fromLatin1(qVersion())), 40, 25, 119, 8);
     AddOkButton(QStringLiteral("OK"), 179, 7, 32, 14);
     AddStatic(QStringLiteral("Auther's address :"), 7, 46, 54, 8);

@@ -1,15 +1,20 @@
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "connection/ConnectionState.h"
 #include "gui/app/TesselApp.h"
 #include "gui/app/TesselDoc.h"
+#include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/ConnectDialog.h"
 #include "gui/frame/MainFrame.h"
 #include "gui/panes/TesselDispView.h"
@@ -97,6 +102,64 @@ class AppTest : public QObject {
         QVERIFY(tessel.WaitForOutput("tessel "));
         QCOMPARE(tessel.Wait(10s), std::optional<int>(0));
         QVERIFY(!dir->Exists("tessel.ini"));  // nothing was written
+    }
+
+    // The version box and --version show the version of project(), without a display too.
+    void versionBoxAndBinaryShowTheProjectVersion() {
+        CAboutDialog box;
+        QStringList texts;
+        for (const QLabel* label : box.findChildren<QLabel*>()) {
+            texts << label->text();
+        }
+        QVERIFY2(texts.contains(QStringLiteral("tessel Version " TESSEL_PROJECT_VERSION)),
+                 qPrintable(texts.join('|')));
+        const char* display = std::getenv("QT_QPA_PLATFORM");
+        const std::string saved = display ? display : "";
+        ::unsetenv("QT_QPA_PLATFORM");
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        test::ChildProcess tessel({TESSEL_BINARY, "--version"}, dir->path());
+        ::setenv("QT_QPA_PLATFORM", saved.c_str(), 1);
+        QVERIFY(tessel.WaitForOutput("tessel " TESSEL_PROJECT_VERSION "\n"));
+        QCOMPARE(tessel.Wait(10s), std::optional<int>(0));
+    }
+
+    // A folder the program cannot use ends it before any window opens or any file is written.
+    void binaryRefusesAFolderItCannotUse() {
+        dir->Write("plain-file", "x");
+        struct Case {
+            std::vector<std::string> args;
+            const char* home;  // HOME for the child; nullptr keeps the test's
+            int code;
+            const char* message;
+        };
+        const std::vector<Case> cases = {
+            {{"--dir", "plain-file/tessel"}, nullptr, 1, "cannot create plain-file/tessel: "},
+            {{"--dir", "plain-file"}, nullptr, 1, "cannot use plain-file: "},
+            {{"--dir", "x", "--xdg-data"}, nullptr, 2, "cannot be used together"},
+            {{"--xdg-data"}, "relative/home", 1, "--xdg-data needs HOME or XDG_DATA_HOME"},
+            {{"--dri", "x"}, nullptr, 2, "dri"},
+        };
+        const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+        const char* savedXdg = std::getenv("XDG_DATA_HOME");
+        const std::string savedXdgValue = savedXdg ? savedXdg : "";
+        for (const Case& c : cases) {
+            std::vector<std::string> argv = {TESSEL_BINARY};
+            argv.insert(argv.end(), c.args.begin(), c.args.end());
+            if (c.home) {
+                ::setenv("HOME", c.home, 1);
+                ::unsetenv("XDG_DATA_HOME");
+            }
+            test::ChildProcess tessel(argv, dir->path());
+            ::setenv("HOME", savedHome.c_str(), 1);
+            if (savedXdg) {
+                ::setenv("XDG_DATA_HOME", savedXdgValue.c_str(), 1);
+            }
+            QVERIFY2(tessel.WaitForError(c.message), c.message);
+            QCOMPARE(tessel.Wait(10s), std::optional<int>(c.code));
+            QVERIFY(!dir->Exists("tessel.ini"));
+            QVERIFY(!dir->Exists("x"));
+        }
     }
 
     void cancelledConnectStillShowsTheWindow() {
