@@ -329,9 +329,13 @@ void CTesselDispView::resizeEvent(QResizeEvent* event) {
     PlaceOverlays();
     if (atEnd) {
         bar->setValue(bar->maximum());
-        // The document is laid out again for the new width only later.
-        QTimer::singleShot(
-            0, this, [this] { verticalScrollBar()->setValue(verticalScrollBar()->maximum()); });
+        // The document is laid out again for the new width only later; by then the reader may
+        // have scrolled away or selected a line (a find), which wins.
+        QTimer::singleShot(0, this, [this] {
+            if (Following()) {
+                verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+            }
+        });
     }
 }
 
