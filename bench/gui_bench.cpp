@@ -198,7 +198,9 @@ FloodFigures PostAndShow(DisplayQueue& queue, CTesselDispView& view, int items, 
 }
 
 void ScrollBackFlood(int items) {
-    constexpr int kKept = CTesselDispView::kMostKeptLines;
+    const int kKept = std::getenv("GUI_BENCH_KEPT") != nullptr
+                          ? std::atoi(std::getenv("GUI_BENCH_KEPT"))
+                          : CTesselDispView::kMostKeptLines;
     auto run = [items](int kept, bool readingBack, const char* label) {
         test::TempDirectory dir;
         std::optional<Settings> settings = Settings::Open(dir.path());

@@ -225,14 +225,16 @@ void CTesselDispView::SetKeptLines(int lines) {
         UpdateIndicator();
         TrimOldLines();
     } else {
-        TrimToKeptLines();
+        TrimToKeptLines(true);
     }
 }
 
-void CTesselDispView::TrimToKeptLines() {
+void CTesselDispView::TrimToKeptLines(bool force) {
     // The text ends with a line end, so the last block is the empty line being written.
+    // Cutting at the top makes the document lay out every line below again, so lines are cut
+    // in runs of a twentieth of the kept count at a time rather than a few per batch.
     const int excess = document()->blockCount() - 1 - keptLines_;
-    if (excess <= 0) {
+    if (excess <= 0 || (excess <= TrimSlack(keptLines_) && !force)) {
         return;
     }
     // Cutting lines above the reader would slide the text under them: remember which

@@ -50,6 +50,9 @@ class CTesselDispView : public QTextEdit {
     // The range of the displaylines setting; the least is the default and the classic rule.
     static constexpr int kDefaultKeptLines = kKeepLines;
     static constexpr int kMostKeptLines = 100000;
+    // Above the default, how many lines past the kept count the pane may hold before it cuts
+    // back to the count.
+    static constexpr int TrimSlack(int keptLines) { return keptLines / 20; }
 
     // Shows up to `limit` waiting items through `sink`; returns how many it showed.
     using Drainer = std::function<int(DisplaySink& sink, int limit)>;
@@ -99,7 +102,8 @@ class CTesselDispView : public QTextEdit {
     class Sink;
     void AppendRun(ColourMarker slot, std::string_view bytes);
     void TrimOldLines();
-    void TrimToKeptLines();
+    // `force`: cut to the kept count now, without the usual run of extra lines.
+    void TrimToKeptLines(bool force = false);
     void ScheduleNextTurn();
     bool Following() const;
     void OnScrolled(int value);
