@@ -15,6 +15,8 @@
 // run: a bare QApplication child showing an empty QDialog.
 //
 // Usage: gui_bench [items]
+// GUI_BENCH_KEPT=N sets the scroll-back section's kept lines (default 100,000) for a quicker
+// run; GUI_BENCH_NO_STARTUP=1 leaves out the start-up section.
 
 #include <QApplication>
 #include <QDialog>
