@@ -23,8 +23,8 @@
 #include "gui/frame/CommandTable.h"
 #include "gui/frame/FrameTestSupport.h"
 #include "gui/panes/FindBar.h"
-#include "gui/panes/TesselInputView.h"
 #include "gui/panes/TesselDispView.h"
+#include "gui/panes/TesselInputView.h"
 #include "session/SessionState.h"
 #include "support/ChildProcess.h"
 
