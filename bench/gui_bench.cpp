@@ -5,15 +5,26 @@
 // longest the GUI thread went without serving a 1 ms timer. Baseline, same run: a bare
 // QTextEdit appending the same lines on the GUI thread.
 //
+// Scroll-back: the same flood into a pane already holding 100,000 kept lines (the largest
+// displaylines setting), once following the end and once with the reader scrolled up; the
+// resident size it costs, and a find over every kept line. Baseline, same run: the flood into
+// the pane at the default setting.
+//
 // Start-up: the tessel program in a child process, from its exec to the connect dialog shown,
 // then connected to a tessel-relay child; its resident size once connected. Baseline, same
 // run: a bare QApplication child showing an empty QDialog.
 //
 // Usage: gui_bench [items]
+// GUI_BENCH_KEPT=N sets the scroll-back section's kept lines (default 100,000) for a quicker
+// run; GUI_BENCH_NO_STARTUP=1 leaves out the start-up section.
 
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -35,6 +46,7 @@
 #include "gui/app/TesselApp.h"
 #include "gui/dialogs/ConnectDialog.h"
 #include "gui/frame/MainFrame.h"
+#include "gui/panes/FindBar.h"
 #include "gui/panes/TesselDispView.h"
 #include "gui/platform/GuiFrontEnd.h"
 #include "gui/platform/TextCodec.h"
@@ -153,6 +165,110 @@ void Flood(int items) {
                 baselinePerSecond, static_cast<long long>(baselineStall));
     std::printf("flood ratio: display pane / bare append = %.2f\n",
                 itemsPerSecond / baselinePerSecond);
+}
+
+struct FloodFigures {
+    double itemsPerSecond = 0;
+    qint64 stallMs = 0;
+    bool lastShown = false;
+};
+
+// Posts `items` items from another thread and waits until the pane has shown them all.
+FloodFigures PostAndShow(DisplayQueue& queue, CTesselDispView& view, int items, int first) {
+    FloodFigures figures;
+    StallMeter meter;
+    QElapsedTimer clock;
+    clock.start();
+    std::atomic<bool> posted{false};
+    std::thread poster([&] {
+        for (int i = first; i < first + items; ++i) {
+            queue.PostDisplayItem({"jiro", ItemText(i), DisplayKind::Chat, 0, {}});
+        }
+        posted = true;
+    });
+    while (!posted || queue.size() > 0) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    poster.join();
+    QApplication::processEvents();
+    figures.itemsPerSecond = items * 1000.0 / std::max<qint64>(1, clock.elapsed());
+    figures.stallMs = meter.longestMs();
+    const QTextBlock last = view.document()->lastBlock().previous();
+    figures.lastShown = last.text().endsWith(
+        QString::fromLatin1(("line " + std::to_string(first + items - 1)).c_str()));
+    return figures;
+}
+
+void ScrollBackFlood(int items) {
+    const int kKept = std::getenv("GUI_BENCH_KEPT") != nullptr
+                          ? std::atoi(std::getenv("GUI_BENCH_KEPT"))
+                          : CTesselDispView::kMostKeptLines;
+    auto run = [items](int kept, bool readingBack, const char* label) {
+        test::TempDirectory dir;
+        std::optional<Settings> settings = Settings::Open(dir.path());
+        settings->SetInt(SettingKey::displaylines, kept);
+        GuiFrontEnd frontEnd;
+        DisplayQueue queue(frontEnd);
+        DisplayDrain drain({queue, nullptr, nullptr, [] { return NotifySettings{}; },
+                            [] { return std::string("taro"); }});
+        const long rssBefore = ResidentKib();
+        CTesselDispView view(
+            *settings, [&drain](DisplaySink& sink, int limit) { return drain.Drain(sink, limit); });
+        view.resize(800, 600);
+        view.show();
+        QObject::connect(&frontEnd, &GuiFrontEnd::displayTextPosted, &view,
+                         &CTesselDispView::DrainDisplayQueue);
+        QApplication::processEvents();
+        int next = 0;
+        QElapsedTimer fill;
+        fill.start();
+        if (kept > CTesselDispView::kDefaultKeptLines) {
+            PostAndShow(queue, view, kept, 0);
+            next = kept;
+        }
+        const qint64 fillMs = fill.elapsed();
+        if (readingBack) {
+            view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 2);
+            QApplication::processEvents();
+        }
+        const FloodFigures figures = PostAndShow(queue, view, items, next);
+        const long rss = ResidentKib() - rssBefore;
+        std::printf(
+            "scroll-back %s: %d lines kept, %d items at %.0f items/s, longest GUI stall "
+            "%lld ms%s; resident +%.1f MiB%s\n",
+            label, view.document()->blockCount() - 1, items, figures.itemsPerSecond,
+            static_cast<long long>(figures.stallMs),
+            figures.lastShown ? "" : " (LAST ITEM MISSING)", rss / 1024.0,
+            kept > CTesselDispView::kDefaultKeptLines
+                ? (" (filled in " + std::to_string(fillMs) + " ms)").c_str()
+                : "");
+        if (kept > CTesselDispView::kDefaultKeptLines && !readingBack) {
+            // A find over every kept line: the needle is the oldest line's number (and the
+            // numbers it begins), and every line is folded and searched.
+            view.OpenFindBar();
+            QElapsedTimer clock;
+            clock.start();
+            view.FindBar()->Field()->setText(QStringLiteral("line %1").arg(next + items - kept));
+            const qint64 findMs = clock.elapsed();
+            clock.restart();
+            view.FindBar()->FindNext();
+            std::printf(
+                "scroll-back find over %d lines: %lld ms to the first match (%d found), "
+                "%lld ms to the next\n",
+                view.document()->blockCount() - 1, static_cast<long long>(findMs),
+                view.FindBar()->MatchCount(), static_cast<long long>(clock.elapsed()));
+        }
+        return figures;
+    };
+    const FloodFigures base = run(CTesselDispView::kDefaultKeptLines, false, "default setting");
+    const FloodFigures most = run(kKept, false, "largest setting, following");
+    const FloodFigures reading = run(kKept, true, "largest setting, reading back");
+    std::printf(
+        "scroll-back ratio: items/s following %.2f, reading back %.2f of the default; "
+        "stall following %.2f, reading back %.2f of the default\n",
+        most.itemsPerSecond / base.itemsPerSecond, reading.itemsPerSecond / base.itemsPerSecond,
+        static_cast<double>(most.stallMs) / std::max<qint64>(1, base.stallMs),
+        static_cast<double>(reading.stallMs) / std::max<qint64>(1, base.stallMs));
 }
 
 // Child: the tessel program's start-up; prints when its connect dialog is shown and its
@@ -276,6 +392,10 @@ int main(int argc, char** argv) {
     {
         QApplication app(argc, argv);
         Flood(items);
+        ScrollBackFlood(items);
+    }
+    if (std::getenv("GUI_BENCH_NO_STARTUP") != nullptr) {
+        return 0;
     }
     // The children start in directories of their own: name this program absolutely.
     char self[4096] = {};

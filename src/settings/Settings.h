@@ -71,6 +71,7 @@ enum class SettingKey : std::size_t {
     autologname,
     memofiledir,
     userview,
+    displaylines,
     editor,
     // Options
     savefiledir,
@@ -210,6 +211,9 @@ inline constexpr auto kSettingTable = std::to_array<SettingRow>({
      {},
      DerivedDefault::kStartupDirectory},
     {SettingKey::userview, kSectionSettings, "userview", SettingType::kInt, 0},
+    // Not a key of the Windows program: how many lines the display pane keeps for reading
+    // back. The default keeps its own rule: past 90 screen lines, cut back to the last 50.
+    {SettingKey::displaylines, kSectionSettings, "displaylines", SettingType::kInt, 50},
     // Hands the key file to the desktop's own choice of program.
     {.key = SettingKey::editor,
      .section = kSectionSettings,

@@ -72,6 +72,7 @@ const ExpectedKey kExpectedKeys[] = {
     {SettingKey::autologname, "Settings", "autologname", "tsl%y%m%d.log"},
     {SettingKey::memofiledir, "Settings", "memofiledir", StartupDirectoryDefault{}},
     {SettingKey::userview, "Settings", "userview", 0},
+    {SettingKey::displaylines, "Settings", "displaylines", 50},
     {SettingKey::editor, "Settings", "editor", "xdg-open"},
     {SettingKey::savefiledir, "Options", "savefiledir", ""},
     {SettingKey::isrecvfile, "Options", "isrecvfile", 0},

@@ -106,12 +106,18 @@ void CMainFrame::OnKeyConfig() {
 void CMainFrame::OnClientSettings() {
     CClientSettingsDialog dialog(this);
     dialog.m_scope = settings_.GetInt(SettingKey::userview);
+    dialog.m_lines = display_->KeptLines();
     if (Dialog(dialog) == QDialog::Rejected) {
         return;
     }
     // No button checked stores -1, which the list shows as its own channel only; the list
     // takes the new scope at its next update.
     settings_.SetInt(SettingKey::userview, dialog.m_scope);
+    // An unchanged count is not written, so a file without the key keeps it absent.
+    if (dialog.m_lines != display_->KeptLines()) {
+        settings_.SetInt(SettingKey::displaylines, dialog.m_lines);
+        display_->SetKeptLines(dialog.m_lines);
+    }
 }
 
 void CMainFrame::OnFocusToggle() {

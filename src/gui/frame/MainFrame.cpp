@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSplitter>
@@ -15,6 +16,7 @@
 
 #include "gui/frame/CommandRows.h"
 #include "gui/frame/FrameTitle.h"
+#include "gui/panes/FindBar.h"
 #include "gui/panes/MemoView.h"
 #include "gui/panes/TesselDispView.h"
 #include "gui/panes/TesselInputView.h"
@@ -163,6 +165,7 @@ void CMainFrame::OnCreateClient() {
     }
 
     display_->SetKeyTarget(input_);
+    BuildFindAction();
     connect(input_, &CTesselInputView::statusMessage, this, &CMainFrame::ShowStatus);
     connect(input_, &CTesselInputView::inputFocusChanged, this,
             [this](bool hasFocus) { inputFocusLost_ = !hasFocus; });
@@ -184,6 +187,24 @@ void CMainFrame::OnCreateClient() {
             OnConnect();
         }
     }
+}
+
+void CMainFrame::BuildFindAction() {
+    // Not one of the classic commands: it has no number, no tool bar button and no rule, and
+    // sits at the end of the edit menu.
+    findAction_ = new QAction(tr("検索(&F)..."), this);
+    findAction_->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_F));
+    findAction_->setShortcutContext(Qt::WindowShortcut);
+    findAction_->setStatusTip(tr("表示ペインの行を検索します"));
+    connect(findAction_, &QAction::triggered, display_, &CTesselDispView::OpenFindBar);
+    addAction(findAction_);
+    const QList<QAction*> menus = menuBar()->actions();
+    if (menus.size() > 1 && menus[1]->menu() != nullptr) {
+        menus[1]->menu()->addSeparator();
+        menus[1]->menu()->addAction(findAction_);
+    }
+    // The accelerators come first in the find field too, as in every pane.
+    display_->FindBar()->Field()->installEventFilter(this);
 }
 
 void CMainFrame::ConnectCore() {

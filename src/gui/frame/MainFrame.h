@@ -97,6 +97,8 @@ class CMainFrame : public QMainWindow {
     void RefreshAutoLog();
 
     CTesselDispView* DisplayView() const { return display_; }
+    // Opens the display pane's find bar (Ctrl+F, a key no classic command uses).
+    QAction* FindAction() const { return findAction_; }
     CTesselInputView* InputView() const { return input_; }
     CTesselUserView* UserView() const { return userList_; }
     CMemoView* MemoView() const { return memo_; }
@@ -138,6 +140,7 @@ class CMainFrame : public QMainWindow {
     void BuildToolBar();
     void BuildStatusBar();
     void ConnectCore();
+    void BuildFindAction();
     void OnUserListChanged();
     void OnFileSendChanged(const FileSendProgress& progress);
     void SaveWindowPlacement();
@@ -238,7 +241,8 @@ class CMainFrame : public QMainWindow {
     CTesselInputView* input_ = nullptr;
     CTesselUserView* userList_ = nullptr;
     CMemoView* memo_ = nullptr;
-    QPointer<QWidget> help_;  // the help window, once opened
+    QAction* findAction_ = nullptr;  // owned by the frame
+    QPointer<QWidget> help_;         // the help window, once opened
 };
 
 }  // namespace tessel::gui

@@ -1,5 +1,6 @@
 #include "gui/panes/TesselDispView.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -10,9 +11,11 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 
+#include "gui/panes/FindBar.h"
 #include "gui/panes/PaneStyle.h"
 #include "gui/platform/TextCodec.h"
 
@@ -66,6 +69,20 @@ CTesselDispView::CTesselDispView(const Settings& settings, Drainer drain, QWidge
     // A transcript has nothing to undo; keeping the history would only cost memory.
     document()->setUndoRedoEnabled(false);
     ApplySettings();
+    keptLines_ =
+        std::clamp(settings.GetInt(SettingKey::displaylines), kDefaultKeptLines, kMostKeptLines);
+
+    indicator_ = new QToolButton(viewport());
+    indicator_->setCursor(Qt::PointingHandCursor);
+    indicator_->setFocusPolicy(Qt::NoFocus);
+    indicator_->hide();
+    connect(indicator_, &QToolButton::clicked, this, &CTesselDispView::JumpToEnd);
+    findBar_ = new CFindBar(*this, this);
+    findBar_->hide();
+    connect(findBar_, &CFindBar::visibilityChanged, this, &CTesselDispView::PlaceOverlays);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &CTesselDispView::OnScrolled);
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            &CTesselDispView::OnScrollRangeChanged);
     // The pane starts with one empty line.
     QTextCursor cursor(document());
     cursor.insertText(QStringLiteral("\n"), runFormats_[0]);
@@ -110,11 +127,12 @@ void CTesselDispView::DrainDisplayQueue() {
     }
 
     // A reader who has selected text keeps the selection and the place they scrolled to.
-    const bool follow = !textCursor().hasSelection();
+    const bool follow = Following();
     QElapsedTimer clock;
     clock.start();
     Sink sink(*this);
     int shown = 0;
+    const int blocksBefore = document()->blockCount();
     {
         // One edit for the whole batch: the document is laid out once, at its end, which is
         // why the batch is bounded by a count rather than by watching the clock.
@@ -123,7 +141,15 @@ void CTesselDispView::DrainDisplayQueue() {
         shown = drain_(sink, itemsPerTurn_);
         batch.endEditBlock();
     }
-    TrimOldLines();
+    if (KeepsScrollBack()) {
+        if (!follow) {
+            waitingBelow_ += document()->blockCount() - blocksBefore;
+            UpdateIndicator();
+        }
+        TrimToKeptLines();
+    } else {
+        TrimOldLines();
+    }
     if (follow) {
         QTextCursor end = textCursor();
         end.movePosition(QTextCursor::End);
@@ -184,21 +210,146 @@ void CTesselDispView::TrimOldLines() {
     cursor.removeSelectedText();
 }
 
+bool CTesselDispView::Following() const {
+    if (KeepsScrollBack()) {
+        return !readingBack_ && !textCursor().hasSelection();
+    }
+    return !textCursor().hasSelection();
+}
+
+void CTesselDispView::SetKeptLines(int lines) {
+    keptLines_ = std::clamp(lines, kDefaultKeptLines, kMostKeptLines);
+    if (!KeepsScrollBack()) {
+        readingBack_ = false;
+        waitingBelow_ = 0;
+        UpdateIndicator();
+        TrimOldLines();
+    } else {
+        TrimToKeptLines(true);
+    }
+}
+
+void CTesselDispView::TrimToKeptLines(bool force) {
+    // The text ends with a line end, so the last block is the empty line being written.
+    // Cutting at the top makes the document lay out every line below again, so lines are cut
+    // in runs of a twentieth of the kept count at a time rather than a few per batch.
+    const int excess = document()->blockCount() - 1 - keptLines_;
+    if (excess <= 0 || (excess <= TrimSlack(keptLines_) && !force)) {
+        return;
+    }
+    // Cutting lines above the reader would slide the text under them: remember which
+    // character sits at the top of the view, and how far into its line, and put it back.
+    QScrollBar* bar = verticalScrollBar();
+    const bool hold = !Following();
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    int topPosition = 0;
+    int intoLine = 0;
+    if (hold) {
+        const QTextCursor top = cursorForPosition(QPoint(0, 0));
+        topPosition = top.position();
+        intoLine = bar->value() - qRound(layout->blockBoundingRect(top.block()).top());
+    }
+    const int cut = document()->findBlockByNumber(excess).position();
+    QTextCursor cursor(document());
+    cursor.setPosition(cut, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    if (hold) {
+        if (topPosition < cut) {
+            // The line being read is gone: the oldest one left takes its place.
+            topPosition = cut;
+            intoLine = 0;
+        }
+        const QTextBlock block = document()->findBlock(topPosition - cut);
+        bar->setValue(qRound(layout->blockBoundingRect(block).top()) + intoLine);
+    }
+}
+
+void CTesselDispView::OnScrolled(int value) {
+    if (!KeepsScrollBack()) {
+        return;
+    }
+    readingBack_ = value < verticalScrollBar()->maximum();
+    if (!readingBack_ && waitingBelow_ != 0) {
+        waitingBelow_ = 0;
+        UpdateIndicator();
+    }
+}
+
+void CTesselDispView::OnScrollRangeChanged() {
+    // The document is laid out after the batch that grew it: a reader at the end stays there.
+    if (KeepsScrollBack() && Following()) {
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    }
+}
+
+void CTesselDispView::JumpToEnd() {
+    QTextCursor end = textCursor();
+    end.movePosition(QTextCursor::End);
+    setTextCursor(end);
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(bar->maximum());
+    readingBack_ = false;
+    waitingBelow_ = 0;
+    UpdateIndicator();
+}
+
+void CTesselDispView::OpenFindBar() {
+    findBar_->Open();
+}
+
+void CTesselDispView::UpdateIndicator() {
+    if (waitingBelow_ <= 0) {
+        indicator_->hide();
+        return;
+    }
+    indicator_->setText(tr("▼ 新しい行 %1").arg(waitingBelow_));
+    indicator_->adjustSize();
+    PlaceOverlays();
+    indicator_->show();
+    indicator_->raise();
+}
+
+void CTesselDispView::PlaceOverlays() {
+    // The find bar takes a strip above the text rather than covering its first line.
+    const int barHeight = !findBar_->isHidden() ? findBar_->sizeHint().height() : 0;
+    setViewportMargins(0, barHeight, 0, 0);
+    const QRect inside = contentsRect();
+    findBar_->setGeometry(inside.left(), inside.top(), viewport()->width(), barHeight);
+    const QSize size = indicator_->sizeHint();
+    const int margin = 4;
+    indicator_->setGeometry(viewport()->width() - size.width() - margin,
+                            viewport()->height() - size.height() - margin, size.width(),
+                            size.height());
+}
+
 void CTesselDispView::resizeEvent(QResizeEvent* event) {
     // A reader at the end stays at the end when the pane shrinks (a splitter dragged): the
     // last line stays in view rather than the first ones.
     QScrollBar* bar = verticalScrollBar();
     const bool atEnd = bar->value() == bar->maximum();
     QTextEdit::resizeEvent(event);
+    PlaceOverlays();
     if (atEnd) {
         bar->setValue(bar->maximum());
-        // The document is laid out again for the new width only later.
-        QTimer::singleShot(
-            0, this, [this] { verticalScrollBar()->setValue(verticalScrollBar()->maximum()); });
+        // The document is laid out again for the new width only later; by then the reader may
+        // have scrolled away or selected a line (a find), which wins.
+        QTimer::singleShot(0, this, [this] {
+            if (Following()) {
+                verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+            }
+        });
     }
 }
 
 void CTesselDispView::keyPressEvent(QKeyEvent* event) {
+    // A reader looking back returns to the newest line with End; otherwise End is the input
+    // pane's, as every other key.
+    if (KeepsScrollBack() && (readingBack_ || waitingBelow_ != 0) && event->key() == Qt::Key_End &&
+        (event->modifiers() & ~(Qt::ControlModifier | Qt::KeypadModifier)) == 0) {
+        JumpToEnd();
+        event->accept();
+        return;
+    }
     // Copying what was selected stays here; every other key belongs to the input pane.
     if (keyTarget_ == nullptr || event->matches(QKeySequence::Copy) ||
         event->matches(QKeySequence::SelectAll)) {

@@ -6,6 +6,8 @@
 #include <QTextCharFormat>
 #include <QTextEdit>
 
+class QToolButton;
+
 #include <functional>
 
 #include <array>
@@ -15,6 +17,8 @@
 #include "views/DisplayDrain.h"
 
 namespace tessel::gui {
+
+class CFindBar;
 
 // The four run colours and the background of the display pane, as stored (0x00BBGGRR).
 struct DisplayColours {
@@ -30,6 +34,11 @@ struct DisplayColours {
 // The display pane: everything the connection produces, read-only, each run in the colour
 // its marker selects. Text arrives only through the display queue, drained here on the GUI
 // thread through the core's drain, which also runs the notification check and writes the log.
+//
+// With the displaylines setting above its default the pane keeps that many lines for reading
+// back: a reader who has scrolled up stays where they are while lines arrive, and a small
+// indicator counts the lines waiting below. At the default it keeps the classic 90/50 rule and
+// always shows the newest line.
 class CTesselDispView : public QTextEdit {
     Q_OBJECT
 
@@ -38,6 +47,12 @@ class CTesselDispView : public QTextEdit {
     // last kKeepLines lines.
     static constexpr int kTrimAbove = 90;
     static constexpr int kKeepLines = 50;
+    // The range of the displaylines setting; the least is the default and the classic rule.
+    static constexpr int kDefaultKeptLines = kKeepLines;
+    static constexpr int kMostKeptLines = 100000;
+    // Above the default, how many lines past the kept count the pane may hold before it cuts
+    // back to the count.
+    static constexpr int TrimSlack(int keptLines) { return keptLines / 20; }
 
     // Shows up to `limit` waiting items through `sink`; returns how many it showed.
     using Drainer = std::function<int(DisplaySink& sink, int limit)>;
@@ -59,11 +74,25 @@ class CTesselDispView : public QTextEdit {
     // Laid-out lines, as the trim counts them.
     int ScreenLineCount() const;
 
+    // Lines kept for reading back, clamped to the setting's range.
+    void SetKeptLines(int lines);
+    int KeptLines() const { return keptLines_; }
+    bool KeepsScrollBack() const { return keptLines_ > kDefaultKeptLines; }
+    // The reader has scrolled away from the end (only when keeping scroll-back).
+    bool ReadingBack() const { return readingBack_; }
+    // Lines shown below the reader's place since they scrolled up.
+    int LinesWaitingBelow() const { return waitingBelow_; }
+    QToolButton* WaitingIndicator() const { return indicator_; }
+    CFindBar* FindBar() const { return findBar_; }
+
   public slots:
     // GUI thread: shows waiting items in bounded batches, trims once per batch, and comes
     // back on a later turn of the event loop while items remain, so a flood never freezes
     // the window.
     void DrainDisplayQueue();
+    // Back to the newest line; the reader is following again.
+    void JumpToEnd();
+    void OpenFindBar();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -73,7 +102,14 @@ class CTesselDispView : public QTextEdit {
     class Sink;
     void AppendRun(ColourMarker slot, std::string_view bytes);
     void TrimOldLines();
+    // `force`: cut to the kept count now, without the usual run of extra lines.
+    void TrimToKeptLines(bool force = false);
     void ScheduleNextTurn();
+    bool Following() const;
+    void OnScrolled(int value);
+    void OnScrollRangeChanged();
+    void UpdateIndicator();
+    void PlaceOverlays();
 
     const Settings& settings_;
     Drainer drain_;
@@ -83,6 +119,11 @@ class CTesselDispView : public QTextEdit {
     QFont displayFont_;
     bool turnScheduled_ = false;
     int itemsPerTurn_ = 64;
+    int keptLines_ = kDefaultKeptLines;
+    bool readingBack_ = false;
+    int waitingBelow_ = 0;
+    QToolButton* indicator_ = nullptr;  // owned by the viewport
+    CFindBar* findBar_ = nullptr;       // owned by this pane
 };
 
 }  // namespace tessel::gui

@@ -288,6 +288,35 @@ class DialogValuesTest : public QObject {
         QTest::newRow("unset") << -1 << -1;
         QTest::newRow("out of range") << 5 << -1;
     }
+    void clientSettingsKeptLines_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("the least") << QStringLiteral("50") << true << 50;
+        QTest::newRow("the most") << QStringLiteral("100000") << true << 100000;
+        QTest::newRow("below the least") << QStringLiteral("49") << false << 777;
+        QTest::newRow("above the most") << QStringLiteral("100001") << false << 777;
+        QTest::newRow("not a number") << QStringLiteral("many") << false << 777;
+    }
+    void clientSettingsKeptLines() {
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        QFETCH(int, lines);
+        CClientSettingsDialog client;
+        client.m_lines = 777;
+        ShownDialog shown;
+        QVERIFY(shown.Show(client));
+        QCOMPARE(client.LinesEdit()->text(), QStringLiteral("777"));
+        client.LinesEdit()->setText(typed);
+        client.OnOK();
+        QCOMPARE(client.m_lines, lines);
+        QCOMPARE(shown.messages.isEmpty(), accepted);
+        if (!accepted) {
+            QVERIFY(KeptOpenOn(client, client.LinesEdit()));
+            QCOMPARE(shown.messages.front(), RangeMessage(50, 100000));
+        }
+    }
+
     void radioGroups() {
         QFETCH(int, value);
         QFETCH(int, checked);

@@ -1,4 +1,7 @@
 #include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -8,6 +11,7 @@
 #include <fstream>
 #include <random>
 
+#include "gui/dialogs/ClientSettingsDialog.h"
 #include "gui/dialogs/ColorSettingsDialog.h"
 #include "gui/dialogs/ConnectDialog.h"
 #include "gui/dialogs/FileReceiveDialog.h"
@@ -16,8 +20,11 @@
 #include "gui/dialogs/NotifySettingsDialog.h"
 #include "gui/dialogs/PrivateMessageDialog.h"
 #include "gui/dialogs/SoundSendDialog.h"
+#include "gui/frame/CommandTable.h"
 #include "gui/frame/FrameTestSupport.h"
+#include "gui/panes/FindBar.h"
 #include "gui/panes/TesselDispView.h"
+#include "gui/panes/TesselInputView.h"
 #include "session/SessionState.h"
 #include "support/ChildProcess.h"
 
@@ -353,6 +360,69 @@ class FrameOptionsTest : public QObject {
         };
         QVERIFY(f.frame->RunCommand(kClientSettings));
         QCOMPARE(f.settings->GetInt(SettingKey::userview), -1);
+    }
+
+    // The kept lines go through the client settings dialog to the setting and the pane; an
+    // unchanged count leaves the file without the key.
+    void clientSettingsCarryTheKeptLines_data() {
+        QTest::addColumn<int>("typed");
+        QTest::addColumn<bool>("confirmed");
+        QTest::addColumn<int>("kept");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("unchanged") << 50 << true << 50 << false;
+        QTest::newRow("more lines") << 20000 << true << 20000 << true;
+        QTest::newRow("the most") << 100000 << true << 100000 << true;
+        QTest::newRow("cancelled") << 20000 << false << 50 << false;
+    }
+    void clientSettingsCarryTheKeptLines() {
+        QFETCH(int, typed);
+        QFETCH(bool, confirmed);
+        QFETCH(int, kept);
+        QFETCH(bool, written);
+        FrameFixture f;
+        f.Open();
+        int offered = -1;
+        f.answer = [&](QDialog& dialog) {
+            auto& client = dynamic_cast<CClientSettingsDialog&>(dialog);
+            offered = client.m_lines;
+            client.m_lines = typed;
+            return int(confirmed ? QDialog::Accepted : QDialog::Rejected);
+        };
+        QVERIFY(f.frame->RunCommand(kClientSettings));
+        QCOMPARE(offered, 50);
+        QCOMPARE(f.frame->DisplayView()->KeptLines(), kept);
+        QCOMPARE(f.settings->GetInt(SettingKey::displaylines), kept);
+        QCOMPARE(f.dir.Read("tessel.ini").find("displaylines") != std::string::npos, written);
+        // The next time the dialog offers what is in force.
+        QVERIFY(f.frame->RunCommand(kClientSettings));
+        QCOMPARE(offered, kept);
+    }
+
+    // Ctrl+F opens the find bar from any pane; it is none of the classic accelerators, and
+    // those still run from inside the find field.
+    void ctrlFOpensTheFindBarAndLeavesTheAcceleratorsAlone() {
+        for (const Accelerator& accelerator : kAccelerators) {
+            QVERIFY(accelerator.keys != QKeyCombination(Qt::ControlModifier, Qt::Key_F));
+        }
+        FrameFixture f;
+        f.Open();
+        f.Show(640, 480);
+        CFindBar* bar = f.frame->DisplayView()->FindBar();
+        QVERIFY(bar->isHidden());
+        f.frame->InputView()->setFocus();
+        QTest::keyClick(f.frame->InputView(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bar->isVisible());
+        QVERIFY(bar->Field()->hasFocus());
+        QVERIFY(f.frame->InputView()->toPlainText().isEmpty());
+        const QList<QAction*> menus = f.frame->menuBar()->actions();
+        QCOMPARE(menus[1]->menu()->actions().last(), f.frame->FindAction());
+
+        SetConnection(0, 0, 1);
+        f.frame->UpdateCommandState();
+        QTest::keyClick(bar->Field(), Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(f.dialogsOpened, std::vector<QString>{"tessel::gui::CRollDialog"});
+        QVERIFY(bar->Field()->text().isEmpty());
+        SetConnection(0, 0, 0);
     }
 };
 
