@@ -84,6 +84,7 @@ enum class SettingKey : std::size_t {
     notifystring4,
     notifysoundfile,
     desktopnotify,
+    autoreconnect,
 };
 
 // A default that is not a constant but derived when the settings are opened.
@@ -229,6 +230,8 @@ inline constexpr auto kSettingTable = std::to_array<SettingRow>({
     {SettingKey::notifysoundfile, kSectionOptions, "notifysoundfile", SettingType::kString},
     // Not a key of the Windows program: a desktop notification besides the call sound.
     {SettingKey::desktopnotify, kSectionOptions, "desktopnotify", SettingType::kInt, 0},
+    // Not a key of the Windows program: reconnect after a drop the user did not ask for.
+    {SettingKey::autoreconnect, kSectionOptions, "autoreconnect", SettingType::kInt, 0},
 });
 
 inline constexpr std::size_t kSettingCount = kSettingTable.size();
@@ -277,7 +280,7 @@ constexpr bool TableIsConsistent() {
 
 }  // namespace detail
 
-static_assert(kSettingCount == static_cast<std::size_t>(SettingKey::desktopnotify) + 1,
+static_assert(kSettingCount == static_cast<std::size_t>(SettingKey::autoreconnect) + 1,
               "every SettingKey needs its row in kSettingTable");
 static_assert(detail::TableIsConsistent(), "kSettingTable is out of order or has a duplicate");
 

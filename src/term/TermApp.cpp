@@ -47,12 +47,16 @@ constexpr int kDrainBatch = 2048;
 
 constexpr const char* kUsage =
     "Usage: tessel-term [--host HOST] [--port PORT] [--handle NAME] [--channel CHANNEL]\n"
+    "                   [--reconnect]\n"
     "\n"
     "Connects to a relay server, sends each line of standard input as typed in the input\n"
     "pane, and writes what the display pane shows to standard output (UTF-8). Settings,\n"
     "tessel.key and logs are taken from the working directory. Defaults come from tessel.ini\n"
     "(ipaddr, port, name, channel). At the end of input it disconnects and exits.\n"
     "\n"
+    "  --reconnect  when the connection drops without being asked to, connect again (waits\n"
+    "             of 1, 2, 4 ... 60 s), with the same handle and channel; also on with\n"
+    "             autoreconnect=1 in [Options]\n"
     "  --help     show this text\n"
     "  --version  show the version\n";
 
@@ -61,6 +65,7 @@ struct TermOptions {
     std::int32_t port = 0;
     std::string handle;
     std::string channel;
+    bool reconnect = false;
 };
 
 // Writes display runs to standard output, coloured with the display colours on a terminal and
@@ -225,6 +230,10 @@ std::optional<TermOptions> ParseOptions(int argc, char** argv, const Settings& s
             exitCode = 0;
             return std::nullopt;
         }
+        if (arg == "--reconnect") {
+            options.reconnect = true;
+            continue;
+        }
         if (arg == "--version") {
             std::cout << "tessel-term " << TESSEL_VERSION << "\n";
             exitCode = 0;
@@ -347,6 +356,7 @@ int RunTerm(int argc, char** argv) {
     ClientCore::Options coreOptions;
     coreOptions.sound = &bell;
     coreOptions.notice = notice;
+    coreOptions.reconnect = options->reconnect;
     ClientCore core(*settings, frontEnd, std::move(coreOptions));
     TerminalSink sink(codec, core.AppSettings());
     core.Connect(options->host, options->port, options->handle, options->channel);

@@ -84,6 +84,7 @@ const ExpectedKey kExpectedKeys[] = {
     {SettingKey::notifystring4, "Options", "notifystring4", ""},
     {SettingKey::notifysoundfile, "Options", "notifysoundfile", ""},
     {SettingKey::desktopnotify, "Options", "desktopnotify", 0},
+    {SettingKey::autoreconnect, "Options", "autoreconnect", 0},
 };
 // clang-format on
 
