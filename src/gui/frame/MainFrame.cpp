@@ -15,6 +15,7 @@
 
 #include "gui/frame/CommandRows.h"
 #include "gui/frame/FrameTitle.h"
+#include "gui/frame/InputPreview.h"
 #include "gui/panes/MemoView.h"
 #include "gui/panes/TesselDispView.h"
 #include "gui/panes/TesselInputView.h"
@@ -158,6 +159,7 @@ void CMainFrame::OnCreateClient() {
 
     display_->SetKeyTarget(input_);
     connect(input_, &CTesselInputView::statusMessage, this, &CMainFrame::ShowStatus);
+    inputPreview_ = new CInputPreview(input_, statusBar(), this);
     connect(input_, &CTesselInputView::inputFocusChanged, this,
             [this](bool hasFocus) { inputFocusLost_ = !hasFocus; });
     for (QSplitter* splitter : {mainSplitter_, leftSplitter_, rightSplitter_}) {
@@ -189,8 +191,10 @@ void CMainFrame::ConnectCore() {
         UpdateTitle();
         UpdateCommandState();
     });
-    connect(&frontEnd_, &GuiFrontEnd::connectionPhaseChanged, this,
-            &CMainFrame::UpdateCommandState);
+    connect(&frontEnd_, &GuiFrontEnd::connectionPhaseChanged, this, [this] {
+        UpdateCommandState();
+        inputPreview_->Refresh();  // whether the line would reach the server
+    });
     connect(&frontEnd_, &GuiFrontEnd::fileSendChanged, this, &CMainFrame::OnFileSendChanged);
     connect(&frontEnd_, &GuiFrontEnd::quitRequested, this, &QWidget::close);
 }

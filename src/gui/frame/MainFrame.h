@@ -27,6 +27,7 @@ namespace tessel::gui {
 
 class CTesselDispView;
 class CTesselInputView;
+class CInputPreview;
 class CTesselUserView;
 class CMemoView;
 class CHelpWindow;
@@ -227,6 +228,7 @@ class CMainFrame : public QMainWindow {
     QSplitter* rightSplitter_ = nullptr;
     CTesselDispView* display_ = nullptr;
     CTesselInputView* input_ = nullptr;
+    CInputPreview* inputPreview_ = nullptr;
     CTesselUserView* userList_ = nullptr;
     CMemoView* memo_ = nullptr;
     QPointer<QWidget> help_;  // the help window, once opened
