@@ -19,8 +19,10 @@ std::string Seconds(std::chrono::milliseconds wait) {
 
 }  // namespace
 
-ReconnectBackoff::ReconnectBackoff(ReconnectDelays delays, std::uint32_t seed)
-    : delays_(delays), random_(seed) {
+ReconnectBackoff::ReconnectBackoff(ReconnectDelays delays, std::uint32_t seed) : delays_(delays) {
+    // Through a seed sequence: neighbouring seeds still give unrelated spreads.
+    std::seed_seq sequence{seed};
+    random_.seed(sequence);
     delays_.first = std::max(delays_.first, std::chrono::milliseconds(1));
     delays_.longest = std::max(delays_.longest, delays_.first);
 }

@@ -35,7 +35,7 @@ class ReconnectBackoff {
 
   private:
     ReconnectDelays delays_;
-    std::minstd_rand random_;
+    std::mt19937 random_;
     int attempts_ = 0;
 };
 
