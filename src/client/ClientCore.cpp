@@ -53,6 +53,7 @@ ClientCore::ClientCore(Settings settings, FrontEnd& frontEnd, Options options)
     sessionOptions.ownFiles = &ownFiles_;
     sessionOptions.refreshAutoLog = [this] { log_->RefreshAutoLog(); };
     sessionOptions.silence = options_.silence;
+    sessionOptions.reconnectDelays = options_.reconnectDelays;
     session_ = std::make_unique<ClientSession>(queue_, frontEnd, std::move(sessionOptions));
 
     CConnectOnThread& connection = session_->connection();
@@ -116,6 +117,8 @@ bool ClientCore::PostCommand(std::string_view text) {
 
 void ClientCore::Connect(std::string_view host, std::int32_t port, std::string_view handle,
                          std::string_view channel) {
+    session_->connection().socket().reconnector().SetEnabled(
+        options_.reconnect || settings_.GetInt(SettingKey::autoreconnect) == 1);
     AcceptConnect(pending_, session_->connection(), host, port, handle, channel);
 }
 
@@ -169,6 +172,10 @@ MacroRun ClientCore::RunMacro(int commandId, std::optional<std::string_view> inp
 void ClientCore::HostConnected() {
     if (!macros_->DeferredExec().empty()) {
         pending_.DeferredExec = macros_->TakeDeferredExec();
+    }
+    if (auto restored = session_->connection().socket().reconnector().TakeRestore()) {
+        pending_.ConnectHandle = std::move(restored->handle);
+        pending_.ConnectChannel = std::move(restored->channel);
     }
     OnHostConnected(pending_, session_->connection(), &settings_);
 }

@@ -57,6 +57,10 @@ class ClientCore {
         // A chat line called the user, after its sound (a desktop notification, say).
         std::function<void(const DisplayItem&)> called;
         std::chrono::milliseconds piecePause = kPiecePause;
+        // The waits between reconnect attempts (see the autoreconnect setting).
+        ReconnectDelays reconnectDelays;
+        // Reconnect whatever the setting says (a front end's own switch, not stored).
+        bool reconnect = false;
     };
 
     // `settings` is shared with the front end (copies share one memory).
@@ -87,7 +91,9 @@ class ClientCore {
     // A command text a dialog or key built, as if typed; false (nothing sent) when it is
     // longer than a command may be.
     bool PostCommand(std::string_view text);
-    // The connect dialog's OK; the handle and channel follow once the connection is up.
+    // The connect dialog's OK; the handle and channel follow once the connection is up. A
+    // drop of this connection that the user did not ask for is ridden out when the
+    // autoreconnect setting is on at this moment.
     void Connect(std::string_view host, std::int32_t port, std::string_view handle,
                  std::string_view channel);
     void RegisterHandle(std::string_view handle);
@@ -108,7 +114,8 @@ class ClientCore {
     // ---- what the front end hands over on its own thread -----------------------------------
 
     // After FrontEnd::HostConnected: registers the handle, enters the channel, runs the key
-    // file's waiting command, and stores what the connection reached.
+    // file's waiting command, and stores what the connection reached. After a reconnect the
+    // handle and channel are those the dropped connection had.
     void HostConnected();
     // After FrontEnd::UserListRefresh: the newest user table, or nothing when an earlier call
     // already took this change.

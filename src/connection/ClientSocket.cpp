@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <random>
 
 #include "connection/ConnectionTexts.h"
 #include "platform/SocketErrors.h"
@@ -27,8 +28,14 @@ struct AddressListDeleter {
 
 }  // namespace
 
-CClientSocket::CClientSocket(DisplayQueue& display, FrontEnd& frontEnd, Clock::duration silence)
-    : display_(display), frontEnd_(frontEnd), message_(this), reader_(silence) {
+CClientSocket::CClientSocket(DisplayQueue& display, FrontEnd& frontEnd, Clock::duration silence,
+                             ReconnectDelays reconnectDelays)
+    : display_(display),
+      frontEnd_(frontEnd),
+      message_(this),
+      reader_(silence),
+      reconnector_(reconnectDelays, std::random_device{}(),
+                   [this](std::string text) { Show(std::move(text)); }) {
     RecreateSocket();
 }
 
@@ -157,6 +164,7 @@ void CClientSocket::ConnectToHost(const ConnectRequest& request) {
     if (code != kWsaWouldBlock) {
         CloseSocket();
         ReportConnectError(code);
+        reconnector_.AttemptFailed(Clock::now());
         frontEnd_.ConnectAttemptEnded();
         return;
     }
@@ -169,6 +177,7 @@ void CClientSocket::OnConnect(int error) {
     if (error != 0) {
         CloseSocket();
         ReportConnectError(error == kWsaWouldBlock ? kWsaTimedOut : error);
+        reconnector_.AttemptFailed(Clock::now());
         frontEnd_.ConnectAttemptEnded();
         return;
     }
@@ -176,13 +185,22 @@ void CClientSocket::OnConnect(int error) {
     UpdateLocalName();
     EnterPhase(ConnectionPhase::Connected);
     Show(std::string(texts::kConnected));
+    // Before the front end hears of it, so its connection-up sequence finds the names.
+    reconnector_.AttemptConnected();
     frontEnd_.HostConnected();
     frontEnd_.ConnectAttemptEnded();
 }
 
 void CClientSocket::OnClose() {
     Show(std::string(texts::kLineDropped));
+    // The names go with the close; a reconnect needs them first.
+    const std::string handle = CurrentHandle();
+    const std::string channel = CurrentChannel();
     Closed();
+    ConnectRequest target;
+    target.host.assign(host_);
+    target.port = port_;
+    reconnector_.Dropped(target, handle, channel, Clock::now());
 }
 
 void CClientSocket::Disconnect() {
@@ -321,10 +339,15 @@ void CClientSocket::OnPollEvents(short revents, Clock::time_point now) {
 
 std::optional<CClientSocket::Clock::time_point> CClientSocket::Deadline() const {
     // The client's own pause is no silence of the server's.
-    if (paused_ || ReadingPaused()) {
-        return std::nullopt;
+    std::optional<Clock::time_point> silence;
+    if (!paused_ && !ReadingPaused()) {
+        silence = reader_.Deadline();
     }
-    return reader_.Deadline();
+    const std::optional<Clock::time_point> reconnect = reconnector_.Due();
+    if (!silence || (reconnect && *reconnect < *silence)) {
+        return reconnect;
+    }
+    return silence;
 }
 
 void CClientSocket::ReadAvailable(Clock::time_point now, bool broken) {
@@ -376,6 +399,9 @@ bool CClientSocket::Paused(Clock::time_point now) {
 void CClientSocket::OnTimer(Clock::time_point now) {
     if (IsConnected() && !Paused(now)) {
         DeliverMessages(now);
+    }
+    if (const std::optional<ConnectRequest> attempt = reconnector_.TakeDueAttempt(now)) {
+        ConnectToHost(*attempt);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "connection/ConnectionState.h"
 #include "connection/MessageReader.h"
+#include "connection/Reconnector.h"
 #include "display/DisplayQueue.h"
 #include "platform/FrontEnd.h"
 #include "protocol/ProtocolMessage.h"
@@ -46,7 +47,8 @@ class CClientSocket : public LocalEndpoint {
     static constexpr std::chrono::milliseconds kCloseFlushLimit{2000};
 
     CClientSocket(DisplayQueue& display, FrontEnd& frontEnd,
-                  Clock::duration silence = MessageReader::kSilence);
+                  Clock::duration silence = MessageReader::kSilence,
+                  ReconnectDelays reconnectDelays = {});
     // Says goodbye to the server (CLOSE) and shows that the connection is closed.
     ~CClientSocket() override;
     CClientSocket(const CClientSocket&) = delete;
@@ -58,6 +60,10 @@ class CClientSocket : public LocalEndpoint {
     // The user's disconnect: CLOSE, close, show it, clear the session, fresh socket.
     void Disconnect();
     void SendClose();
+    // Reconnecting after a drop the user did not ask for (off unless switched on).
+    Reconnector& reconnector() { return reconnector_; }
+    // Ends any reconnect that waits or runs: the user disconnected, connects anew or closed.
+    void StopReconnect() { reconnector_.Stop(); }
     // Sends a built request, or queues it behind earlier output. Nothing is retried.
     SendResult Send(std::string_view bytes);
 
@@ -109,6 +115,7 @@ class CClientSocket : public LocalEndpoint {
     MessageReader reader_;
     bool paused_ = false;  // reading stopped while the display queue is full
     std::string unsent_;
+    Reconnector reconnector_;
     mutable std::mutex localLock_;
     std::string localAddress_;
     std::int32_t localPort_ = 0;

@@ -15,11 +15,12 @@
 namespace tessel {
 
 CConnectOnThread::CConnectOnThread(DisplayQueue& display, FrontEnd& frontEnd,
-                                   MessageReader::Clock::duration silence)
+                                   MessageReader::Clock::duration silence,
+                                   ReconnectDelays reconnectDelays)
     : display_(display),
       wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       mailbox_([this] { Wake(); }),
-      socket_(std::make_unique<CClientSocket>(display, frontEnd, silence)) {
+      socket_(std::make_unique<CClientSocket>(display, frontEnd, silence, reconnectDelays)) {
     if (wakeFd_ < 0) {
         // Without it no request could ever reach the thread; nothing sensible can go on.
         std::perror("tessel: cannot create the connection thread's event descriptor");
@@ -59,9 +60,11 @@ bool CConnectOnThread::HandleMessages() {
             case ThreadMessage::Stop:
                 return false;
             case ThreadMessage::Connect:
+                socket_->StopReconnect();
                 socket_->ConnectToHost(queued->connect);
                 break;
             case ThreadMessage::Disconnect:
+                socket_->StopReconnect();
                 if (IsConnected() || ConnectPending()) {
                     socket_->Disconnect();
                 }

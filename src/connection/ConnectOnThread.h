@@ -27,7 +27,8 @@ class RequestHandler {
 class CConnectOnThread {
   public:
     CConnectOnThread(DisplayQueue& display, FrontEnd& frontEnd,
-                     MessageReader::Clock::duration silence = MessageReader::kSilence);
+                     MessageReader::Clock::duration silence = MessageReader::kSilence,
+                     ReconnectDelays reconnectDelays = {});
     // Stops the thread before anything goes; the socket then says CLOSE on its way out.
     ~CConnectOnThread();
     CConnectOnThread(const CConnectOnThread&) = delete;

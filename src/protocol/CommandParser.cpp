@@ -146,22 +146,62 @@ void SetIdFromSlot(ProtocolMessage& message, const OwnRoll& slot) {
     }
 }
 
-void PrepareRoll(ProtocolMessage& message, std::string_view text) {
+// The note of a roll line: its second word, in the ID only when it fits there. The ROLL
+// command takes none.
+struct RollNote {
+    std::string_view word;
+    std::string euc;
+    bool fits = false;
+};
+
+RollNote RollNoteOf(std::string_view text) {
     if (WordAt(text, 0) == "ROLL") {
-        return;
+        return {};
     }
-    const std::string note = ToEuc(WordAt(text, 1), kFreeTextLimit);
-    if (note.size() <= kMaxNoteLength) {
-        PutNoteInId(message, note);
+    RollNote note{WordAt(text, 1), {}, false};
+    note.euc = ToEuc(note.word, kFreeTextLimit);
+    note.fits = note.euc.size() <= kMaxNoteLength;
+    return note;
+}
+
+void PrepareRoll(ProtocolMessage& message, std::string_view text) {
+    const RollNote note = RollNoteOf(text);
+    if (note.fits) {
+        PutNoteInId(message, note.euc);
     }
+}
+
+// The sound file an "s" line asks everyone to play.
+std::string SoundFileOf(std::string_view text) {
+    return std::string(WordAt(text, 1)) + ".wav";
+}
+
+// The values of a fake roll (each line-feed-terminated, as the body carries them) and the note
+// word after them.
+struct FakeValues {
+    std::string body;
+    RollNote note;
+};
+
+FakeValues FakeValuesOf(std::string_view text) {
+    FakeValues fake;
+    int n = text.starts_with("FAKEROLL") ? 5 : 1;
+    std::string_view word = WordAt(text, n);
+    while (!word.empty() && IsDigit(word.front())) {
+        fake.body += word;
+        fake.body += '\n';
+        word = WordAt(text, ++n);
+    }
+    fake.note.word = word;
+    fake.note.euc = ToEuc(word, kFreeTextLimit);
+    fake.note.fits = fake.note.euc.size() <= kMaxNoteLength;
+    return fake;
 }
 
 void PrepareMessage(ProtocolMessage& message, std::string_view text) {
     const std::string_view word = WordAt(text, 0);
     if (word == "s" || word == "S") {
-        std::string body = "CC SOUNDPLAY ";
-        body += WordAt(text, 1);
-        body += ".wav";
+        const std::string body = "CC SOUNDPLAY " + SoundFileOf(text);
         message.body.assign(body);
         message.contentType = ContentType::Binary;
     } else {
@@ -194,22 +234,14 @@ void PrepareFakeRoll(ProtocolMessage& message, std::string_view text) {
         message.contentLength = static_cast<std::int32_t>(message.body.size());
         return;
     }
-    int n = text.starts_with("FAKEROLL") ? 5 : 1;
-    std::string body;
-    std::string_view word = WordAt(text, n);
-    while (!word.empty() && IsDigit(word.front())) {
-        body += word;
-        body += '\n';
-        word = WordAt(text, ++n);
-    }
-    message.body.assign(body);
-    const std::string note = ToEuc(word, kFreeTextLimit);
-    if (note.size() > kMaxNoteLength) {
+    const FakeValues fake = FakeValuesOf(text);
+    message.body.assign(fake.body);
+    if (!fake.note.fits) {
         // An over-long note withholds the body: the request goes out with no dice at all.
         message.contentLength = 0;
         return;
     }
-    PutNoteInId(message, note);
+    PutNoteInId(message, fake.note.euc);
     message.contentLength = static_cast<std::int32_t>(message.body.size());
 }
 
@@ -346,6 +378,113 @@ void PrepareOutgoing(ProtocolMessage& message, std::string_view text) {
             PrepareChat(message, text);
             break;
     }
+}
+
+TypedLineIntent ReadTypedLine(std::string_view typed) {
+    using Kind = TypedLineIntent::Kind;
+    TypedLineIntent intent;
+    // As the input pane hands it over: cut to what a command may hold, at a character.
+    std::string_view text = typed;
+    if (text.size() > kMaxCommandText) {
+        text = CharacterPrefix(text, kMaxCommandText);
+        intent.cut = true;
+    }
+    intent.sentBytes = text.size();
+    text = TextOf(text);
+    if (text.empty()) {
+        return intent;  // the connection thread drops an empty command
+    }
+
+    // The classification PrepareOutgoing makes, without the message IDs it would build.
+    ProtocolMessage message;
+    message.commandLine.assign(text.substr(0, decltype(message.commandLine)::kMaxLength));
+    intent.code = ParseCommandText(message, false);
+    const std::string_view line = message.commandLine.view();
+    const std::string_view arguments = message.arguments.view();
+    const auto argument = [&](int n) { return ReadDecimal(WordAt(arguments, n)); };
+    const auto fourNumbers = [&] {
+        DiceExpression dice;
+        dice.count = argument(0);
+        dice.sides = argument(1);
+        dice.rule = argument(2);
+        dice.parameter = argument(3);
+        return dice;
+    };
+
+    switch (intent.code) {
+        case CommandCode::None:
+            break;
+        case CommandCode::Roll: {
+            intent.kind = Kind::Roll;
+            intent.dice = ReadDiceExpression(line).value_or(fourNumbers());
+            const RollNote note = RollNoteOf(text);
+            intent.note = std::string(note.word);
+            intent.noteTooLong = !note.word.empty() && !note.fits;
+            break;
+        }
+        case CommandCode::FakeRoll: {
+            if (WordAt(text, 0) == "fake") {
+                intent.kind = Kind::FakeRollReplay;
+                intent.rollSlot = 0;
+                intent.ownRoll = LastOwnRoll();
+                break;
+            }
+            intent.kind = Kind::FakeRoll;
+            const std::optional<DiceExpression> typedDice = ReadDiceExpression(text);
+            intent.dice = fourNumbers();
+            if (typedDice) {
+                intent.dice.hasModifier = typedDice->hasModifier;
+                intent.dice.modifier = typedDice->modifier;
+                intent.dice.fake = true;
+            }
+            const FakeValues fake = FakeValuesOf(text);
+            for (const char c : fake.body) {
+                intent.values += c == '\n' ? ' ' : c;
+            }
+            if (!intent.values.empty()) {
+                intent.values.pop_back();
+            }
+            intent.note = std::string(fake.note.word);
+            intent.noteTooLong = !fake.note.fits;
+            break;
+        }
+        case CommandCode::ReRoll:
+            intent.kind = Kind::ReRoll;
+            intent.rollSlot = message.rollSlot;
+            intent.ownRoll = OwnRollSlot(message.rollSlot);
+            // The rule and parameter the request names: typed, or the roll's own.
+            intent.dice = fourNumbers();
+            break;
+        case CommandCode::SendMesg:
+            if (const std::string_view first = WordAt(text, 0); first == "s" || first == "S") {
+                intent.kind = Kind::SoundRequest;
+                intent.word = SoundFileOf(text);
+            } else if (arguments == "*") {
+                intent.kind = Kind::Chat;
+            } else {
+                intent.kind = Kind::PrivateMessage;
+                intent.target = std::string(arguments);
+            }
+            break;
+        case CommandCode::Open:
+        case CommandCode::Join:
+        case CommandCode::Operate:
+        case CommandCode::List:
+        case CommandCode::Close:
+        case CommandCode::Mode:
+        case CommandCode::GetUser:
+            intent.kind = Kind::ServerCommand;
+            intent.word = std::string(WordOf(intent.code));
+            intent.argument = std::string(WordAt(arguments, 0));
+            break;
+        case CommandCode::Cmd:
+            intent.kind = WordAt(line, 1) == "QUIT" ? Kind::Quit : Kind::LocalNothing;
+            break;
+        default:
+            intent.kind = Kind::Chat;
+            break;
+    }
+    return intent;
 }
 
 }  // namespace tessel

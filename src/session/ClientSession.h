@@ -23,6 +23,7 @@ class ClientSession {
         OwnFiles* ownFiles = nullptr;
         std::function<void()> refreshAutoLog;
         MessageReader::Clock::duration silence = MessageReader::kSilence;
+        ReconnectDelays reconnectDelays;
     };
 
     ClientSession(DisplayQueue& display, FrontEnd& frontEnd, Options options);

@@ -197,6 +197,9 @@ void Dispatcher::OnResponse(const ProtocolMessage& message) {
         // can only ever write the acknowledgement into the log it names.
         if (word == "OPEN") {
             SetCurrentHandle(ToShiftJis(PendingHandle()));
+            if (services_.handleAnswered) {
+                services_.handleAnswered(true);
+            }
             Acknowledged();
             ShowSystem(" OPEN " + CurrentHandle() + "\r\n");
         }
@@ -210,6 +213,9 @@ void Dispatcher::OnResponse(const ProtocolMessage& message) {
     for (const ResponseText& error : kResponseErrors) {
         if (code == error.code) {
             ShowSystem(std::string(error.text));
+            if (code == "RESPONSE 202" && services_.handleAnswered) {
+                services_.handleAnswered(false);
+            }
             return;
         }
     }

@@ -39,6 +39,8 @@ class Dispatcher : public MessageHandler {
         std::function<bool(std::string_view)> send;  // answers probes
         std::function<void()> refreshAutoLog;        // the log name may carry handle and channel
         const OwnFiles* ownFiles = nullptr;          // never replaced by a received file
+        // The server answered a handle's registration: accepted or refused as taken.
+        std::function<void(bool accepted)> handleAnswered = {};
     };
 
     explicit Dispatcher(Services services) : services_(std::move(services)) {}

@@ -72,6 +72,7 @@ void OutgoingRequests::SendCommand(std::string_view text) {
 
     switch (message.command) {
         case CommandCode::Close:
+            socket_.StopReconnect();
             if (IsConnected() || ConnectPending()) {
                 socket_.Disconnect();
             }

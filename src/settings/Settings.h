@@ -86,6 +86,7 @@ enum class SettingKey : std::size_t {
     notifysoundfile,
     desktopnotify,
     htmllog,
+    autoreconnect,
 };
 
 // A default that is not a constant but derived when the settings are opened.
@@ -236,6 +237,8 @@ inline constexpr auto kSettingTable = std::to_array<SettingRow>({
     {SettingKey::desktopnotify, kSectionOptions, "desktopnotify", SettingType::kInt, 0},
     // Not a key of the Windows program: an HTML log written beside the text log.
     {SettingKey::htmllog, kSectionSettings, "htmllog", SettingType::kInt, 0},
+    // Not a key of the Windows program: reconnect after a drop the user did not ask for.
+    {SettingKey::autoreconnect, kSectionOptions, "autoreconnect", SettingType::kInt, 0},
 });
 
 inline constexpr std::size_t kSettingCount = kSettingTable.size();
@@ -284,7 +287,7 @@ constexpr bool TableIsConsistent() {
 
 }  // namespace detail
 
-static_assert(kSettingCount == static_cast<std::size_t>(SettingKey::htmllog) + 1,
+static_assert(kSettingCount == static_cast<std::size_t>(SettingKey::autoreconnect) + 1,
               "every SettingKey needs its row in kSettingTable");
 static_assert(detail::TableIsConsistent(), "kSettingTable is out of order or has a duplicate");
 

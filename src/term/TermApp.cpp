@@ -45,7 +45,7 @@ constexpr int kDrainBatch = 2048;
 
 constexpr const char* kUsage =
     "Usage: tessel-term [--host HOST] [--port PORT] [--handle NAME] [--channel CHANNEL]\n"
-    "                   [--dir DIR] [--html-log FILE]\n"
+    "                   [--dir DIR] [--html-log FILE] [--reconnect]\n"
     "\n"
     "Connects to a relay server, sends each line of standard input as typed in the input\n"
     "pane, and writes what the display pane shows to standard output (UTF-8). Settings,\n"
@@ -55,6 +55,9 @@ constexpr const char* kUsage =
     "\n"
     "  --html-log FILE  also write the session to FILE as an HTML page (UTF-8), appended\n"
     "             and flushed line by line, so it opens in a browser at any moment\n"
+    "  --reconnect  when the connection drops without being asked to, connect again (waits\n"
+    "             of 1, 2, 4 ... 60 s), with the same handle and channel; also on with\n"
+    "             autoreconnect=1 in [Options]\n"
     "  --help     show this text\n"
     "  --version  show the version\n";
 
@@ -64,6 +67,7 @@ struct TermOptions {
     std::string handle;
     std::string channel;
     std::string htmlLog;  // Shift-JIS path; empty for none
+    bool reconnect = false;
 };
 
 // Writes display runs to standard output, coloured with the display colours on a terminal and
@@ -228,6 +232,10 @@ std::optional<TermOptions> ParseOptions(int argc, char** argv, const Settings& s
             exitCode = 0;
             return std::nullopt;
         }
+        if (arg == "--reconnect") {
+            options.reconnect = true;
+            continue;
+        }
         if (arg == "--version") {
             std::cout << "tessel-term " << kVersion << "\n";
             exitCode = 0;
@@ -282,6 +290,9 @@ std::optional<std::string> FolderOption(int argc, char** argv) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h" || arg == "--version") {
             return std::nullopt;
+        }
+        if (arg == "--reconnect") {
+            continue;  // the one option without a value
         }
         if (arg == "--dir") {
             folder = argv[i + 1];
@@ -386,6 +397,7 @@ int RunTerm(int argc, char** argv) {
     ClientCore::Options coreOptions;
     coreOptions.sound = &bell;
     coreOptions.notice = notice;
+    coreOptions.reconnect = options->reconnect;
     ClientCore core(*settings, frontEnd, std::move(coreOptions));
     TerminalSink sink(codec, core.AppSettings());
     core.Connect(options->host, options->port, options->handle, options->channel);

@@ -254,4 +254,14 @@ void RecordIfOwnRoll(const DisplayItem& item, std::string_view ownHandle) {
     RecordOwnRoll(roll);
 }
 
+std::string RollRuleName(std::int32_t rule, std::int32_t parameter, std::int32_t sides) {
+    std::string line = RuleLine(rule, parameter, sides);
+    const std::size_t start = line.find_first_not_of(' ');
+    const std::size_t end = line.find_last_not_of("\r\n");
+    if (start == std::string::npos || end == std::string::npos || end < start) {
+        return {};
+    }
+    return line.substr(start, end - start + 1);
+}
+
 }  // namespace tessel

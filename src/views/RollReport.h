@@ -54,4 +54,8 @@ std::string RenderRollReport(const DisplayItem& item);
 // roll, shifting the one before into the previous slot. The re-roll mark is not kept.
 void RecordIfOwnRoll(const DisplayItem& item, std::string_view ownHandle);
 
+// The rule's name as a report's header shows it ("どれかが最大なら振り足し"); empty for a plain
+// roll and for rules the report does not name.
+std::string RollRuleName(std::int32_t rule, std::int32_t parameter, std::int32_t sides);
+
 }  // namespace tessel

@@ -86,6 +86,7 @@ const ExpectedKey kExpectedKeys[] = {
     {SettingKey::notifysoundfile, "Options", "notifysoundfile", ""},
     {SettingKey::desktopnotify, "Options", "desktopnotify", 0},
     {SettingKey::htmllog, "Settings", "htmllog", 0},
+    {SettingKey::autoreconnect, "Options", "autoreconnect", 0},
 };
 // clang-format on
 

@@ -153,6 +153,7 @@ struct FolderCase {
     const char* what;
     std::string folder;  // --dir as given, relative to the working directory or absolute
     bool iniThere;       // the folder has a tessel.ini naming server, handle and channel
+    bool flagFirst;      // an option without a value comes before --dir
 };
 
 // --dir moves every file the client keeps (settings, log) into the folder, creating it; the
@@ -161,9 +162,9 @@ struct FolderCase {
 TEST_F(TermEndToEnd, DirOptionKeepsEveryFileInThatFolder) {
     const test::TempDirectory elsewhere;
     const std::vector<FolderCase> cases = {
-        {"new folder, relative", "games/monday", false},
-        {"new folder, absolute", elsewhere.path() + "/sunday", false},
-        {"folder with its own tessel.ini", elsewhere.path() + "/friday", true},
+        {"new folder, relative", "games/monday", false, false},
+        {"new folder, absolute", elsewhere.path() + "/sunday", false, true},
+        {"folder with its own tessel.ini", elsewhere.path() + "/friday", true, true},
     };
     ::mkdir((elsewhere.path() + "/friday").c_str(), 0700);
     elsewhere.Write("friday/tessel.ini",
@@ -173,6 +174,9 @@ TEST_F(TermEndToEnd, DirOptionKeepsEveryFileInThatFolder) {
     for (const FolderCase& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<std::string> args = {"--dir", c.folder};
+        if (c.flagFirst) {
+            args.insert(args.begin(), "--reconnect");
+        }
         if (!c.iniThere) {
             args.insert(args.end(), {"--host", "127.0.0.1", "--port", std::to_string(peer.port()),
                                      "--handle", "taro", "--channel", "main"});

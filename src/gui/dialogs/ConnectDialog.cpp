@@ -1,5 +1,6 @@
 #include "gui/dialogs/ConnectDialog.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 
 namespace tessel::gui {
@@ -25,6 +26,9 @@ CConnectDialog::CConnectDialog(QWidget* parent)
     AddStatic(tr("チャネル  :"), 7, 106, 32, 8);
     handleEdit_ = AddEdit(59, 76, 112, 14);
     channelEdit_ = AddEdit(59, 100, 112, 14);
+    // Between the buttons, so the dialog keeps its size; last in Tab order.
+    reconnectCheck_ = new QCheckBox(tr("自動再接続"), this);
+    reconnectCheck_->setGeometry(Units().Rect(62, 126, 64, 10));
 }
 
 void CConnectDialog::ToControls() {
@@ -32,6 +36,7 @@ void CConnectDialog::ToControls() {
     portEdit_->setText(QString::number(m_port));
     handleEdit_->setText(m_handle);
     channelEdit_->setText(m_channel);
+    reconnectCheck_->setChecked(m_reconnect);
 }
 
 bool CConnectDialog::FromControls() {
@@ -47,6 +52,7 @@ bool CConnectDialog::FromControls() {
     m_port = *port;
     m_handle = handleEdit_->text();
     m_channel = channelEdit_->text();
+    m_reconnect = reconnectCheck_->isChecked();
     return true;
 }
 

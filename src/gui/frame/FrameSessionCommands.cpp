@@ -44,8 +44,13 @@ void CMainFrame::OnConnect() {
     dialog.m_port = settings_.GetInt(SettingKey::port);
     dialog.m_handle = FromShiftJis(settings_.GetString(SettingKey::name));
     dialog.m_channel = FromShiftJis(settings_.GetString(SettingKey::channel));
+    dialog.m_reconnect = settings_.GetInt(SettingKey::autoreconnect) == 1;
     if (Dialog(dialog) != QDialog::Accepted) {
         return;
+    }
+    // Stored only when changed, so a tessel.ini that never had the key does not gain it.
+    if (dialog.m_reconnect != (settings_.GetInt(SettingKey::autoreconnect) == 1)) {
+        settings_.SetInt(SettingKey::autoreconnect, dialog.m_reconnect ? 1 : 0);
     }
     const std::optional<std::string> host = DialogText(dialog.m_host);
     const std::optional<std::string> handle = DialogText(dialog.m_handle);

@@ -16,6 +16,7 @@
 
 #include "gui/frame/CommandRows.h"
 #include "gui/frame/FrameTitle.h"
+#include "gui/frame/InputPreview.h"
 #include "gui/panes/FindBar.h"
 #include "gui/panes/MemoView.h"
 #include "gui/panes/TesselDispView.h"
@@ -167,6 +168,7 @@ void CMainFrame::OnCreateClient() {
     display_->SetKeyTarget(input_);
     BuildFindAction();
     connect(input_, &CTesselInputView::statusMessage, this, &CMainFrame::ShowStatus);
+    inputPreview_ = new CInputPreview(input_, statusBar(), this);
     connect(input_, &CTesselInputView::inputFocusChanged, this,
             [this](bool hasFocus) { inputFocusLost_ = !hasFocus; });
     for (QSplitter* splitter : {mainSplitter_, leftSplitter_, rightSplitter_}) {
@@ -220,8 +222,10 @@ void CMainFrame::ConnectCore() {
         UpdateTitle();
         UpdateCommandState();
     });
-    connect(&frontEnd_, &GuiFrontEnd::connectionPhaseChanged, this,
-            &CMainFrame::UpdateCommandState);
+    connect(&frontEnd_, &GuiFrontEnd::connectionPhaseChanged, this, [this] {
+        UpdateCommandState();
+        inputPreview_->Refresh();  // whether the line would reach the server
+    });
     connect(&frontEnd_, &GuiFrontEnd::fileSendChanged, this, &CMainFrame::OnFileSendChanged);
     connect(&frontEnd_, &GuiFrontEnd::quitRequested, this, &QWidget::close);
 }

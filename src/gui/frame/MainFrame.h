@@ -27,6 +27,7 @@ namespace tessel::gui {
 
 class CTesselDispView;
 class CTesselInputView;
+class CInputPreview;
 class CTesselUserView;
 class CMemoView;
 class CHelpWindow;
@@ -239,6 +240,7 @@ class CMainFrame : public QMainWindow {
     QSplitter* rightSplitter_ = nullptr;
     CTesselDispView* display_ = nullptr;
     CTesselInputView* input_ = nullptr;
+    CInputPreview* inputPreview_ = nullptr;
     CTesselUserView* userList_ = nullptr;
     CMemoView* memo_ = nullptr;
     QAction* findAction_ = nullptr;  // owned by the frame

@@ -54,7 +54,7 @@ const std::vector<Template>& Templates() {
          QStringLiteral("ホストへの接続"),
          187,
          145,
-         {kOk, kCancel, kEdit, kEdit, kEdit, kEdit},
+         {kOk, kCancel, kEdit, kEdit, kEdit, kEdit, QStringLiteral("自動再接続")},
          {7, 124, 50, 14},
          2},
         {"131 name",

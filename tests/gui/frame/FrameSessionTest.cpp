@@ -7,6 +7,7 @@
 #include "gui/frame/FrameTestSupport.h"
 #include "gui/panes/TesselInputView.h"
 #include "support/LoopbackPeer.h"
+#include "support/TypedLineCases.h"
 
 using namespace tessel;
 using namespace tessel::gui;
@@ -170,6 +171,66 @@ class FrameSessionTest : public QObject {
         const std::string next = f.Next("GETUSER");
         QVERIFY2(next.find("SENDMESG") == std::string::npos, next.c_str());
         QCOMPARE(f.frame->InputView()->toPlainText(), "hello world\nroll " + die);
+    }
+
+    // The connect dialog's check box is the autoreconnect key: shown from it, stored when
+    // changed, and never written while it stays off.
+    void connectDialogKeepsTheReconnectChoice() {
+        ConnectedFrame f;
+        f.Connect("taro", "main");
+        QVERIFY(f.dir.Read("tessel.ini").find("autoreconnect") == std::string::npos);
+        // A frame started afresh: its dialog shows the stored choice, and a change is stored.
+        const auto connectWith = [&](bool check, int result) {
+            f.Close();
+            f.Open();
+            bool shown = !check;
+            f.answer = [&](QDialog& dialog) {
+                auto& connect = dynamic_cast<CConnectDialog&>(dialog);
+                shown = connect.m_reconnect;
+                connect.m_port = f.peer.port();
+                connect.m_reconnect = check;
+                return result;
+            };
+            [&] { QVERIFY(f.frame->RunCommand(kConnect)); }();
+            return shown;
+        };
+        QVERIFY(!connectWith(true, QDialog::Accepted));
+        QVERIFY(f.dir.Read("tessel.ini").find("autoreconnect=1") != std::string::npos);
+        QVERIFY(connectWith(false, QDialog::Rejected));
+        QCOMPARE(f.settings->GetInt(SettingKey::autoreconnect), 1);
+    }
+
+    // While a line is typed the status bar says what Enter will do with it: the same table
+    // the parser's and the description's tests read, through the real input pane.
+    void statusBarSaysWhatEnterWillDo() {
+        ConnectedFrame f;
+        f.Connect("taro", "main");
+        tessel::test::SetUpTypedLineState();
+        CTesselInputView* input = f.frame->InputView();
+        input->setFocus();
+        for (const tessel::test::TypedLineCase& c : tessel::test::TypedLineCases()) {
+            input->clear();
+            input->insertPlainText(QString::fromStdString(c.line));
+            const QString expected = c.line.empty() ? QString() : QString::fromStdString(c.preview);
+            QVERIFY2(f.frame->statusBar()->currentMessage() == expected, c.name);
+        }
+        // A refusal comes before Enter; after Enter the refusal itself stays.
+        const QString die = QString::fromUtf8("\xF0\x9F\x8E\xB2");
+        input->clear();
+        QTest::keyClicks(input, "roll ");
+        input->insertPlainText(die);
+        QVERIFY(f.frame->statusBar()->currentMessage().startsWith("Enter: "));
+        QVERIFY(f.frame->statusBar()->currentMessage().contains(die));
+        QTest::keyClick(input, Qt::Key_Return);
+        QVERIFY(f.frame->statusBar()->currentMessage().contains(die));
+        QVERIFY(!f.frame->statusBar()->currentMessage().startsWith("Enter: "));
+        // A sent line's preview goes with it.
+        QTest::keyClicks(input, "hello");
+        QCOMPARE(f.frame->statusBar()->currentMessage(),
+                 QString::fromUtf8("Enter: 発言(チャネルの全員へ)"));
+        QTest::keyClick(input, Qt::Key_Return);
+        QVERIFY(QString::fromStdString(f.Next("hello")).contains("hello"));
+        QCOMPARE(f.frame->statusBar()->currentMessage(), QString());
     }
 };
 
