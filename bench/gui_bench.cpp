@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The desktop client, offscreen.
 //
 // Flood: display items posted from another thread as fast as it can, drained and rendered by

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Memory of profile lookups in a huge tessel.ini: the peak memory one lookup adds, as a
 // multiple of the text's size, for text held in memory and for a file on disk (which the
 // store refuses past its size limit without reading it).

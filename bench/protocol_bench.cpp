@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Throughput of the wire conversions against glibc iconv on the same text, and of request
 // preparation for a typical mix of typed command texts.
 //

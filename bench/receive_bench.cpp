@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The client's receive path, one thread at a time, without sockets: what a chat message costs
 // the connection thread (framing, conversion, dispatch, the post into the display queue) and
 // what its line costs the front end's thread (taking it, building and colouring the line).

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The relay under a chat load, next to an IRC server doing the same work when one is installed:
 // N clients join one channel all at once, then one of them sends 42-byte chat lines as fast as
 // the slowest reader keeps up, and every client reads everything. Each server runs as a child

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // tessel-term against a flooding server, measured against a minimal client reading the same
 // kind of socket in the same run, so the figures are ratios that survive a busy machine.
 //

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Shift-JIS <-> EUC-JP conversion of any bytes: bounded, the in-place forms agree with the
 // string forms inside their buffers, and the round trip holds for the text both can carry.
 #include <cstring>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Typed or macro command text (a key file from a peer can supply it) through the command text
 // parser and request preparation: a request must be well formed whatever the text.
 #include <string>

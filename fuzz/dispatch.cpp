@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // A server's stream through the message reader into received-message dispatch, with file and
 // sound receiving on and the receive directory holding the program's own files: every line
 // shown carries only the program's own colour markers, no file outside the receive directory

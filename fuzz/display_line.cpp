@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Display items as a peer can fill them (names, texts, roll notes and dice text from the
 // server) through the display queue, the line builder and the roll report: only the markers
 // the builder itself adds may survive, and every line stays bounded.

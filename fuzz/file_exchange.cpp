@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Received file pieces and sound requests as a peer can send them, into a receive directory
 // that holds the program's own files: nothing is written outside it, no own file and no file
 // behind a link is touched, no file grows past what a sender can send, and no sound is played

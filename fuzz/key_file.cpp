@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Key definition files anyone could have written, with one level of include: every slot stays
 // within its 63 bytes, nothing longer than the mailbox is sent, loading twice gives the same
 // keys, and every file read is recorded as the program's own.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The message reader fed a server's stream whole and in arbitrary pieces: the same messages
 // must come out, each within its fields' limits.
 #include <string>

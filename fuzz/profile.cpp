@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // A profile file as anyone could have written it (a peer may have planted tessel.ini), with
 // the text-level reader and writer and the settings read at start over it.
 #include <fstream>

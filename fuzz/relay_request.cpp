@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // tessel-relay's request handling fed by three clients whose streams are the input, in
 // interleaved pieces: every message it sends is framed as a client reads it, announces no
 // body longer than a client takes, goes only to connected clients, and the same input gives

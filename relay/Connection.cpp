@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "relay/Connection.h"
 
 #include <sys/socket.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "relay/DiceRoller.h"
 
 #include <sys/random.h>

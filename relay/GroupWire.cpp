@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "relay/GroupWire.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "relay/Listener.h"
 
 #include <arpa/inet.h>

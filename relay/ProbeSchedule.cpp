@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "relay/ProbeSchedule.h"
 
 namespace tessel::relay {

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "relay/RedisLink.h"
 
 #include <hiredis/async.h>

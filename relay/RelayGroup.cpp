@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "relay/RelayGroup.h"
 
 #include <arpa/inet.h>

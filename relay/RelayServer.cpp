@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "relay/RelayServer.h"
 
 #include <poll.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "relay/RequestHandler.h"
 
 #include <algorithm>

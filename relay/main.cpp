@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <unistd.h>

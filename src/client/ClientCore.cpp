@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "client/ClientCore.h"
 
 #include "connection/RequestMailbox.h"

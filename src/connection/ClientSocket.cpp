@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "connection/ClientSocket.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "connection/ConnectOnThread.h"
 
 #include <poll.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "connection/ConnectionState.h"
 
 #include <atomic>

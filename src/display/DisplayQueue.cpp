@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "display/DisplayQueue.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "platform/FileSystem.h"
 
 #include <dirent.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "platform/ProfileStore.h"
 #include "platform/FileSystem.h"
 #include "platform/WriteAll.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #pragma once
 
 // Scans for the first byte of a kind in [p, end). Every received line and every shown line goes

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "protocol/Charset.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "protocol/ProtocolState.h"
 
 #include <atomic>

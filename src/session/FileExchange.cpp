@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "session/FileExchange.h"
 
 #include <cstdio>

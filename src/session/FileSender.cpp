@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "session/FileSender.h"
 
 #include <condition_variable>

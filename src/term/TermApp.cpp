@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "term/TermApp.h"
 
 #include <poll.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "term/TermCodec.h"
 
 #include "protocol/Charset.h"

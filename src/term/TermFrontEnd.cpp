@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "term/TermFrontEnd.h"
 
 #include <sys/eventfd.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "term/TermApp.h"
 
 int main(int argc, char** argv) {

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "views/DisplayLine.h"
 
 #include "protocol/Charset.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "views/InputPreview.h"
 
 #include <string_view>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "views/RollReport.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "views/SessionRecord.h"
 
 #include "views/DisplayLine.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "client/ClientCore.h"
 
 #include <gtest/gtest.h>

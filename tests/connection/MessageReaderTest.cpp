@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "connection/MessageReader.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "frame/KeyMacros.h"
 
 #include <gtest/gtest.h>

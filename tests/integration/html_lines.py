@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+
 """Reads an HTML page with Python's own HTML parser and prints what a reader would see.
 
 One record a line, tab-separated, texts with backslash, tab and line feed escaped:

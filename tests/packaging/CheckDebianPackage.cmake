@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+
 # Builds the Debian package of the current build into a scratch folder and checks its file
 # list and control fields.
 cmake_minimum_required(VERSION 3.25)

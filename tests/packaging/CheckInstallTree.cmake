@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+
 # cmake --install into a fresh prefix, then check that every file is where the desktop looks
 # for it.
 cmake_minimum_required(VERSION 3.25)

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+
 # Shared by the two packaging checks: what an installed tessel consists of, relative to the
 # prefix, and small helpers.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "protocol/ByteScan.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "protocol/CommandParser.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "protocol/ProtocolMessage.h"
 
 #include <gtest/gtest.h>

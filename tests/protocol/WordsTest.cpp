@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "protocol/Words.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "relay/DiceRoller.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The messages relays of a group exchange through Redis: what one relay writes the others
 // read back unchanged, and anything outside the bounds a client's own request must meet is
 // refused, whoever published it.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The built tessel-relay as users run it: options, exit codes, signals, memory.
 
 #include <arpa/inet.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The command line of a relay that joins a group.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Relays in a group through a real redis-server: clients on different relays at one table,
 // handles unique across the group, a relay that dies, Redis that goes away and comes back,
 // and what others may publish on the group's channels.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The relay under floods: user lists that pile up for a client that is behind, and a client
 // that makes the relay send far more than it sends itself.
 

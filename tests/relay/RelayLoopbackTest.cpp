@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The relay in this process on an ephemeral loopback port, driven by small test clients.
 
 #include <gtest/gtest.h>

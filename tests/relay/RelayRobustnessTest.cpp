@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Whatever one client sends or fails to read, the relay keeps serving the others.
 
 #include <gtest/gtest.h>

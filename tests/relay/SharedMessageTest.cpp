@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Messages laid out once for many recipients, the user list that waits in a client's queue,
 // and the refusal log's limit.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "session/Dispatcher.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "session/ClientSession.h"
 
 #include <gtest/gtest.h>

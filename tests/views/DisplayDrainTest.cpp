@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "views/DisplayDrain.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "views/FindText.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "views/SessionRecord.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/app/TesselDoc.h"
 
 #include <QFile>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/dialogs/ColorSettingsDialog.h"
 
 #include <QPushButton>

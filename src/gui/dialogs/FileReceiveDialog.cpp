@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/dialogs/FileReceiveDialog.h"
 
 #include <QFileInfo>

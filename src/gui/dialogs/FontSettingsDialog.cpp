@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/dialogs/FontSettingsDialog.h"
 
 #include "gui/platform/FontSubstitution.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The menus, tool bar, status bar and accelerators, all built from the command table.
 #include <QAction>
 #include <QCoreApplication>

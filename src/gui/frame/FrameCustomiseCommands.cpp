@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The customise and help menus: fonts, colours, key definitions, client settings, the focus
 // toggle between input and memo, the help window, the version box and the edit commands.
 #include <QApplication>

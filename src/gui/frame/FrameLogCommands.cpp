@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The logging commands: a manual log picked in a file dialog, the automatic log switch, stop,
 // and the automatic log settings. The log itself belongs to the core; the title carries its
 // mark, so every command ends with the title drawn again.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The memo commands: the memo pane does the work, with its own file dialogs.
 #include "gui/frame/MainFrame.h"
 #include "gui/panes/MemoView.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The options menu: receive directory, file send, the sound switch, sound send and the
 // notification settings.
 #include "gui/dialogs/FileReceiveDialog.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // The session commands: connect, handle, channel, disconnect, private message, rolls, mode,
 // the user and channel lists, the quick rolls and key macros, and what the frame does when
 // the connection comes up.

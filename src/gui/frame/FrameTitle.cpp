@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/frame/FrameTitle.h"
 
 #include "gui/platform/TextCodec.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/frame/InputPreview.h"
 
 #include <QStatusBar>

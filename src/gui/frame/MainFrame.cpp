@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/frame/MainFrame.h"
 
 #include <QAction>

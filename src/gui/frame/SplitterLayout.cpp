@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/frame/SplitterLayout.h"
 
 #include <algorithm>

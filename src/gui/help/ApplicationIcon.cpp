@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/help/ApplicationIcon.h"
 
 #include <QString>

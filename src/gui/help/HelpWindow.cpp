@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/help/HelpWindow.h"
 
 #include <QAction>

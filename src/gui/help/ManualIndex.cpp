@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/help/ManualIndex.h"
 
 #include <QTextBlock>

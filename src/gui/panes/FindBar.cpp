@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/panes/FindBar.h"
 
 #include <QHBoxLayout>

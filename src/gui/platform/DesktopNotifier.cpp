@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/platform/DesktopNotifier.h"
 
 #include <QDBusConnection>

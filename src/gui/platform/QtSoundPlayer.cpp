@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include "gui/platform/QtSoundPlayer.h"
 
 #include <QFile>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>

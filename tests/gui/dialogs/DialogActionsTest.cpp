@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // What the dialogs' own buttons and fields do: the ".wav" rule, the sound test, browsing,
 // the receive dialog's three buttons, the editor button, colour and font pickers, and the
 // notification strings copied as they are typed.

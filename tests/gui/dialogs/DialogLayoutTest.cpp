@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Layout of every dialog: caption, size and control positions in dialog units, Tab order as in
 // the template, initial focus.
 #include <QComboBox>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 // Values in and out of the dialogs: initial values and selection, range checks, default button
 // and Escape, the roll buttons, destination lists, radio groups.
 #include <QComboBox>

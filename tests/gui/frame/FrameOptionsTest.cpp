@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>

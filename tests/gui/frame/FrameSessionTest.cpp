@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include <QTest>
 
 #include "gui/panes/MemoView.h"

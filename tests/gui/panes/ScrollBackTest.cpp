@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QLabel>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QFontInfo>
