@@ -80,7 +80,11 @@ class DisplayViewTest : public QObject {
             s.SetString(SettingKey::logdir, files.dir.dir());
             s.SetString(SettingKey::autologname, "pane.log");
             log = std::make_unique<ConversationLog>(
-                s, ConversationLog::Hooks{LocalTimeNow, [] { return LogNames{}; }, [] {}});
+                s, ConversationLog::Hooks{.localTime = LocalTimeNow,
+                                          .currentNames = [] { return LogNames{}; },
+                                          .titleChanged = [] {},
+                                          .ownFiles = nullptr,
+                                          .sessionHeader = {}});
             drain = std::make_unique<DisplayDrain>(DisplayDrain::Services{
                 queue, log.get(), nullptr, {}, [] { return std::string(); }});
             view = std::make_unique<CTesselDispView>(
