@@ -200,6 +200,12 @@ bool CFindBar::eventFilter(QObject* watched, QEvent* event) {
     return QFrame::eventFilter(watched, event);
 }
 
+void CFindBar::keyPressEvent(QKeyEvent* event) {
+    // A key the field leaves alone (Shift on its own, before a capital) would go on to the
+    // pane, which hands every key to the input pane and the focus with it.
+    event->accept();
+}
+
 void CFindBar::showEvent(QShowEvent* event) {
     QFrame::showEvent(event);
     emit visibilityChanged();

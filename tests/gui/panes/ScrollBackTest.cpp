@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -31,6 +32,16 @@ class WakePane : public FrontEnd {
     void UserListClear() override {}
     void TitleRefresh() override {}
     void Quit() override {}
+};
+
+// Stands in for the input pane the display pane hands its keys to.
+struct KeySink : QWidget {
+    using QWidget::QWidget;
+    int keys = 0;
+    void keyPressEvent(QKeyEvent* event) override {
+        ++keys;
+        event->accept();
+    }
 };
 
 // A display pane as the frame holds it, with `keptLines` in its settings.
@@ -337,7 +348,20 @@ class ScrollBackTest : public QObject {
             QCOMPARE(bar.MatchCount(), step.count);
             QCOMPARE(bar.Current().block().text(), QString(step.line));
         }
-        bar.Field()->setText("ALP");
+        // Shift pressed on its own before a capital stays with the find bar, as every key
+        // does: the pane hands the keys that reach it to the input pane, focus and all.
+        auto* input = new KeySink(pane.view.get());
+        input->show();
+        pane.view->SetKeyTarget(input);
+        QVERIFY(QTest::qWaitForWindowActive(pane.view.get()));
+        bar.Field()->setFocus();
+        bar.Field()->clear();
+        QTest::keyPress(bar.Field(), Qt::Key_Shift);
+        QTest::keyClicks(bar.Field(), "ALP", Qt::ShiftModifier);
+        QTest::keyRelease(bar.Field(), Qt::Key_Shift, Qt::ShiftModifier);
+        QCOMPARE(bar.Field()->text(), QString("ALP"));
+        QVERIFY(bar.Field()->hasFocus());
+        QCOMPARE(input->keys, 0);
         QTest::mouseClick(bar.NextButton(), Qt::LeftButton);
         QCOMPARE(bar.MatchNumber(), 2);
         QTest::mouseClick(bar.PreviousButton(), Qt::LeftButton);
