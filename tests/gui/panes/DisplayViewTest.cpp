@@ -78,7 +78,8 @@ class DisplayViewTest : public QObject {
             s.SetString(SettingKey::logdir, files.dir.dir());
             s.SetString(SettingKey::autologname, "pane.log");
             log = std::make_unique<ConversationLog>(
-                s, ConversationLog::Hooks{LocalTimeNow, [] { return LogNames{}; }, [] {}});
+                s, ConversationLog::Hooks{
+                       LocalTimeNow, [] { return LogNames{}; }, [] {}, nullptr, {}});
             drain = std::make_unique<DisplayDrain>(DisplayDrain::Services{
                 queue, log.get(), nullptr, {}, [] { return std::string(); }});
             view = std::make_unique<CTesselDispView>(

@@ -1,4 +1,3 @@
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -70,11 +69,10 @@ struct Pane {
     bool AtEnd() const { return Bar()->value() == Bar()->maximum(); }
     // Scrolls as the wheel does until the line reading `text` is at the top.
     void ScrollToLine(const QString& text) {
-        QTextBlock block = view->document()->begin();
-        while (block.isValid() && block.text() != text) {
-            block = block.next();
+        Bar()->setValue(Bar()->minimum());
+        while (TopLine() != text && Bar()->value() < Bar()->maximum()) {
+            Bar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         }
-        Bar()->setValue(qRound(view->document()->documentLayout()->blockBoundingRect(block).top()));
         QApplication::processEvents();
     }
 };
