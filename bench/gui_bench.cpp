@@ -12,6 +12,10 @@
 // resident size it costs, and a find over every kept line. Baseline, same run: the flood into
 // the pane at the default setting.
 //
+// Top cut: the display pane's edit against a rich-text edit holding the same 100,000 lines,
+// each cutting a twentieth of them from the top as the pane does while following a flood; the
+// longest such cut with the layout that follows it. Baseline, same run: the rich-text edit.
+//
 // Start-up: the tessel program in a child process, from its exec to the connect dialog shown,
 // then connected to a tessel-relay child; its resident size once connected. Baseline, same
 // run: a bare QApplication child showing an empty QDialog.
@@ -24,8 +28,10 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
@@ -273,6 +279,69 @@ void ScrollBackFlood(int items) {
         static_cast<double>(reading.stallMs) / std::max<qint64>(1, base.stallMs));
 }
 
+// Fills `edit` with `lines` chat lines, then cuts a twentieth of them from the top, as many
+// times as `cuts`, adding as many at the end between cuts; the longest cut with its layout.
+template <typename Edit>
+qint64 LongestTopCut(Edit& edit, int lines, int cuts) {
+    edit.resize(800, 600);
+    edit.show();
+    const QString line = FromShiftJis(ItemText(0)) + QStringLiteral("\n");
+    auto append = [&edit, &line](int count) {
+        QTextCursor cursor(edit.document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.beginEditBlock();
+        for (int i = 0; i < count; ++i) {
+            cursor.insertText(line);
+        }
+        cursor.endEditBlock();
+    };
+    append(lines);
+    edit.verticalScrollBar()->setValue(edit.verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    const int run = lines / 20;
+    qint64 longest = 0;
+    for (int i = 0; i < cuts; ++i) {
+        append(run);
+        QApplication::processEvents();
+        QElapsedTimer clock;
+        clock.start();
+        QTextCursor cursor(edit.document());
+        cursor.setPosition(edit.document()->findBlockByNumber(run).position(),
+                           QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        edit.verticalScrollBar()->setValue(edit.verticalScrollBar()->maximum());
+        QApplication::processEvents();
+        longest = std::max(longest, clock.elapsed());
+    }
+    return longest;
+}
+
+void TopCut() {
+    const int lines = std::getenv("GUI_BENCH_KEPT") != nullptr
+                          ? std::atoi(std::getenv("GUI_BENCH_KEPT"))
+                          : CTesselDispView::kMostKeptLines;
+    constexpr int kCuts = 5;
+    qint64 rich = 0;
+    qint64 plain = 0;
+    {
+        QTextEdit edit;
+        edit.document()->setUndoRedoEnabled(false);
+        rich = LongestTopCut(edit, lines, kCuts);
+    }
+    {
+        CTesselDispView::Drainer none = [](DisplaySink&, int) { return 0; };
+        test::TempDirectory dir;
+        std::optional<Settings> settings = Settings::Open(dir.path());
+        CTesselDispView pane(*settings, none);
+        plain = LongestTopCut(pane, lines, kCuts);
+    }
+    std::printf(
+        "top cut of %d of %d lines: display pane %lld ms, rich-text edit %lld ms (baseline); "
+        "ratio %.2f\n",
+        lines / 20, lines, static_cast<long long>(plain), static_cast<long long>(rich),
+        static_cast<double>(plain) / std::max<qint64>(1, rich));
+}
+
 // Child: the tessel program's start-up; prints when its connect dialog is shown and its
 // resident size once connected.
 int StartupChild(int argc, char** argv) {
@@ -395,6 +464,7 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         Flood(items);
         ScrollBackFlood(items);
+        TopCut();
     }
     if (std::getenv("GUI_BENCH_NO_STARTUP") != nullptr) {
         return 0;

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -27,7 +28,7 @@ std::u16string_view Utf16(const QString& text) {
 
 }  // namespace
 
-CFindBar::CFindBar(QTextEdit& view, QWidget* parent) : QFrame(parent), view_(view) {
+CFindBar::CFindBar(QPlainTextEdit& view, QWidget* parent) : QFrame(parent), view_(view) {
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
     auto* layout = new QHBoxLayout(this);

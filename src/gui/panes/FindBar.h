@@ -10,7 +10,7 @@
 
 class QLabel;
 class QLineEdit;
-class QTextEdit;
+class QPlainTextEdit;
 class QToolButton;
 
 namespace tessel::gui {
@@ -24,7 +24,7 @@ class CFindBar : public QFrame {
     Q_OBJECT
 
   public:
-    CFindBar(QTextEdit& view, QWidget* parent);
+    CFindBar(QPlainTextEdit& view, QWidget* parent);
 
     // Shows the bar with the focus in its field, the last text selected.
     void Open();
@@ -61,7 +61,7 @@ class CFindBar : public QFrame {
     void Show(const std::vector<Match>& matches, std::size_t index);
     void ShowNone(bool nothingTyped);
 
-    QTextEdit& view_;
+    QPlainTextEdit& view_;
     QLineEdit* field_;
     QToolButton* previous_;
     QToolButton* next_;

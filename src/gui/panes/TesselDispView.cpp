@@ -61,11 +61,10 @@ class CTesselDispView::Sink : public DisplaySink {
 };
 
 CTesselDispView::CTesselDispView(const Settings& settings, Drainer drain, QWidget* parent)
-    : QTextEdit(parent), settings_(settings), drain_(std::move(drain)) {
+    : QPlainTextEdit(parent), settings_(settings), drain_(std::move(drain)) {
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setAcceptRichText(false);
-    setLineWrapMode(QTextEdit::WidgetWidth);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // A transcript has nothing to undo; keeping the history would only cost memory.
@@ -85,6 +84,13 @@ CTesselDispView::CTesselDispView(const Settings& settings, Drainer drain, QWidge
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &CTesselDispView::OnScrolled);
     connect(verticalScrollBar(), &QScrollBar::rangeChanged, this,
             &CTesselDispView::OnScrollRangeChanged);
+    // The edit moves the scroll bar without a signal when it brings the cursor into view (a
+    // find does): the view's own scroll tells of those.
+    connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect&, int dy) {
+        if (dy != 0) {
+            OnScrolled(verticalScrollBar()->value());
+        }
+    });
     // The pane starts with one empty line.
     QTextCursor cursor(document());
     cursor.insertText(QStringLiteral("\n"), runFormats_[0]);
@@ -182,8 +188,14 @@ void CTesselDispView::ScheduleNextTurn() {
 }
 
 int CTesselDispView::ScreenLineCount() const {
+    // The plain layout places a line only when it is shown; one not yet placed is placed here,
+    // so its wrapped lines count as the reader would see them.
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
     int lines = 0;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block.layout() == nullptr || block.layout()->lineCount() == 0) {
+            layout->blockBoundingRect(block);
+        }
         const int laidOut = block.layout() != nullptr ? block.layout()->lineCount() : 0;
         lines += laidOut > 0 ? laidOut : 1;
     }
@@ -191,8 +203,19 @@ int CTesselDispView::ScreenLineCount() const {
 }
 
 void CTesselDispView::TrimOldLines() {
+    // Every line of text takes at least one screen line, so with more than 90 of them the
+    // pane is over in any case, and none but the last 50 can stay: those before go first,
+    // unplaced, and only the rest is laid out and counted.
+    const bool over = document()->blockCount() > kTrimAbove;
+    if (over) {
+        QTextCursor early(document());
+        early.setPosition(
+            document()->findBlockByNumber(document()->blockCount() - kKeepLines).position(),
+            QTextCursor::KeepAnchor);
+        early.removeSelectedText();
+    }
     const int lines = ScreenLineCount();
-    if (lines <= kTrimAbove) {
+    if ((!over && lines <= kTrimAbove) || lines <= kKeepLines) {
         return;
     }
     // Everything before the first character of line (lines - 50) goes.
@@ -239,30 +262,30 @@ void CTesselDispView::TrimToKeptLines(bool force) {
     if (excess <= 0 || (excess <= TrimSlack(keptLines_) && !force)) {
         return;
     }
-    // Cutting lines above the reader would slide the text under them: remember which
-    // character sits at the top of the view, and how far into its line, and put it back.
+    // Cutting lines above the reader would slide the text under them: remember which line
+    // is at the top of the view, and which of its wrapped lines, and put it back. The scroll
+    // bar counts screen lines.
     QScrollBar* bar = verticalScrollBar();
     const bool hold = !Following();
-    QAbstractTextDocumentLayout* layout = document()->documentLayout();
-    int topPosition = 0;
+    int topNumber = 0;
     int intoLine = 0;
     if (hold) {
-        const QTextCursor top = cursorForPosition(QPoint(0, 0));
-        topPosition = top.position();
-        intoLine = bar->value() - qRound(layout->blockBoundingRect(top.block()).top());
+        const QTextBlock top = firstVisibleBlock();
+        topNumber = top.blockNumber();
+        intoLine = bar->value() - top.firstLineNumber();
     }
     const int cut = document()->findBlockByNumber(excess).position();
     QTextCursor cursor(document());
     cursor.setPosition(cut, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
     if (hold) {
-        if (topPosition < cut) {
+        if (topNumber < excess) {
             // The line being read is gone: the oldest one left takes its place.
-            topPosition = cut;
+            topNumber = excess;
             intoLine = 0;
         }
-        const QTextBlock block = document()->findBlock(topPosition - cut);
-        bar->setValue(qRound(layout->blockBoundingRect(block).top()) + intoLine);
+        const QTextBlock block = document()->findBlockByNumber(topNumber - excess);
+        bar->setValue(block.firstLineNumber() + intoLine);
     }
 }
 
@@ -329,7 +352,7 @@ void CTesselDispView::resizeEvent(QResizeEvent* event) {
     // last line stays in view rather than the first ones.
     QScrollBar* bar = verticalScrollBar();
     const bool atEnd = bar->value() == bar->maximum();
-    QTextEdit::resizeEvent(event);
+    QPlainTextEdit::resizeEvent(event);
     PlaceOverlays();
     if (atEnd) {
         bar->setValue(bar->maximum());
@@ -355,7 +378,7 @@ void CTesselDispView::keyPressEvent(QKeyEvent* event) {
     // Copying what was selected stays here; every other key belongs to the input pane.
     if (keyTarget_ == nullptr || event->matches(QKeySequence::Copy) ||
         event->matches(QKeySequence::SelectAll)) {
-        QTextEdit::keyPressEvent(event);
+        QPlainTextEdit::keyPressEvent(event);
         return;
     }
     keyTarget_->setFocus(Qt::OtherFocusReason);

@@ -4,9 +4,9 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextCharFormat>
-#include <QTextEdit>
 
 class QToolButton;
 
@@ -41,7 +41,11 @@ struct DisplayColours {
 // back: a reader who has scrolled up stays where they are while lines arrive, and a small
 // indicator counts the lines waiting below. At the default it keeps the classic 90/50 rule and
 // always shows the newest line.
-class CTesselDispView : public QTextEdit {
+//
+// A plain-text edit rather than a rich one: its layout places each line only when it is
+// shown, so cutting old lines from the top of a long pane costs the lines cut, not every line
+// kept below them. Coloured runs are char formats, which it draws all the same.
+class CTesselDispView : public QPlainTextEdit {
     Q_OBJECT
 
   public:
@@ -73,7 +77,8 @@ class CTesselDispView : public QTextEdit {
     // Both again from the settings (after the colour or font dialog stored them).
     void ApplySettings();
 
-    // Laid-out lines, as the trim counts them.
+    // Screen lines (wrapped lines counted apiece), as the classic trim counts them; lays out
+    // every line it counts.
     int ScreenLineCount() const;
 
     // Lines kept for reading back, clamped to the setting's range.

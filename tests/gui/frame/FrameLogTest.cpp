@@ -4,10 +4,10 @@
 #include <QDate>
 #include <QFile>
 #include <QTest>
-#include <QTextEdit>
 
 #include "gui/dialogs/AutoLogSettingsDialog.h"
 #include "gui/frame/FrameTestSupport.h"
+#include "gui/panes/TesselDispView.h"
 
 using namespace tessel;
 using namespace tessel::gui;
@@ -122,7 +122,7 @@ class FrameLogTest : public QObject {
                  {}});
         }
         QTRY_COMPARE(f.frame->Core().Record().Lines().size(), std::size_t{kLines});
-        auto* pane = f.frame->findChild<QTextEdit*>();
+        auto* pane = f.frame->DisplayView();
         QVERIFY(pane != nullptr);
         QTRY_VERIFY(pane->toPlainText().contains(QStringLiteral("evening line 1299")));
         QVERIFY(!pane->toPlainText().contains(QStringLiteral("evening line 1000")));

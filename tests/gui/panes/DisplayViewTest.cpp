@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 
 #include <QApplication>
+#include <QImage>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include <set>
 #include <thread>
 
 #include "gui/panes/PaneStyle.h"
@@ -151,6 +153,28 @@ class DisplayViewTest : public QObject {
         QVERIFY(pane.Runs() == runs);
         QCOMPARE(pane.view->palette().color(QPalette::Base), ColourFromRef(kBackground));
         QCOMPARE(QByteArray::fromStdString(pane.Log()), log);
+    }
+
+    // The runs are drawn in their colours, not only stored with them: every colour shown
+    // appears among the pane's pixels, on its background.
+    void eachRunIsDrawnInItsColour() {
+        Pane pane;
+        const std::string squares = "\x81\xA1\x81\xA1\x81\xA1\x81\xA1";  // four solid squares
+        pane.Show(Item(DisplayKind::Chat, squares, squares + "\r\n"));
+        pane.Show(Item(DisplayKind::System, "", squares + "\r\n"));
+        const QImage image = pane.view->viewport()->grab().toImage();
+        std::set<QRgb> drawn;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                drawn.insert(image.pixel(x, y) & 0xFFFFFF);
+            }
+        }
+        for (const std::int32_t colour : {kName, kText, kSystem, kBackground}) {
+            QVERIFY2(drawn.count(ColourFromRef(colour).rgb() & 0xFFFFFF) != 0,
+                     qPrintable(QString::number(colour, 16)));
+        }
+        // The dice colour was never shown.
+        QVERIFY(drawn.count(ColourFromRef(kDice).rgb() & 0xFFFFFF) == 0);
     }
 
     void ninetyLinesStayAndTheNinetyFirstCutsBackToFifty() {

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -83,11 +82,10 @@ struct Pane {
     bool AtEnd() const { return Bar()->value() == Bar()->maximum(); }
     // Scrolls as the wheel does until the line reading `text` is at the top.
     void ScrollToLine(const QString& text) {
-        QTextBlock block = view->document()->begin();
-        while (block.isValid() && block.text() != text) {
-            block = block.next();
+        Bar()->setValue(Bar()->minimum());
+        while (TopLine() != text && Bar()->value() < Bar()->maximum()) {
+            Bar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         }
-        Bar()->setValue(qRound(view->document()->documentLayout()->blockBoundingRect(block).top()));
         QApplication::processEvents();
     }
 };
@@ -142,24 +140,29 @@ class ScrollBackTest : public QObject {
         QTest::addColumn<int>("shown");
         QTest::addColumn<int>("readFrom");
         QTest::addColumn<int>("arriving");
-        QTest::newRow("nothing cut") << 1000 << 300 << 100 << 40;
-        QTest::newRow("lines cut above the reader") << 200 << 200 << 120 << 50;
-        QTest::newRow("many batches") << 5000 << 400 << 10 << 2000;
+        QTest::addColumn<QString>("text");
+        const QString wide = QString("wrapped ").repeated(20) + "line";
+        QTest::newRow("nothing cut") << 1000 << 300 << 100 << 40 << "line";
+        QTest::newRow("lines cut above the reader") << 200 << 200 << 120 << 50 << "line";
+        QTest::newRow("many batches") << 5000 << 400 << 10 << 2000 << "line";
+        QTest::newRow("wrapped lines cut above the reader") << 200 << 200 << 120 << 50 << wide;
+        QTest::newRow("wrapped lines, many cuts") << 1000 << 300 << 250 << 900 << wide;
     }
     void aReaderScrolledUpKeepsTheirPlace() {
         QFETCH(int, kept);
         QFETCH(int, shown);
         QFETCH(int, readFrom);
         QFETCH(int, arriving);
+        QFETCH(QString, text);
         Pane pane(kept);
-        pane.Lines(0, shown);
+        pane.Lines(0, shown, text.toStdString());
         QTRY_VERIFY(pane.AtEnd());
-        pane.ScrollToLine(QString("line %1").arg(readFrom));
+        pane.ScrollToLine(QString("%1 %2").arg(text).arg(readFrom));
         const QString reading = pane.TopLine();
-        QCOMPARE(reading, QString("line %1").arg(readFrom));
+        QCOMPARE(reading, QString("%1 %2").arg(text).arg(readFrom));
         QVERIFY(pane.view->ReadingBack());
 
-        pane.Lines(shown, shown + arriving);
+        pane.Lines(shown, shown + arriving, text.toStdString());
         QCOMPARE(pane.TopLine(), reading);
         QVERIFY(!pane.AtEnd());
         QCOMPARE(pane.view->LinesWaitingBelow(), arriving);
@@ -169,7 +172,55 @@ class ScrollBackTest : public QObject {
         const int held = std::min(kept, shown + arriving + 1);
         QVERIFY(pane.KeptBlocks() >= held);
         QVERIFY(pane.KeptBlocks() <= held + CTesselDispView::TrimSlack(kept));
-        QCOMPARE(pane.LastLine(), QString("line %1").arg(shown + arriving - 1));
+        QCOMPARE(pane.LastLine(), QString("%1 %2").arg(text).arg(shown + arriving - 1));
+    }
+
+    // At the default, the pane cut back holds exactly the last 50 screen lines, wrapped lines
+    // counted apiece: what it shows is the tail of everything shown, cut inside a line when
+    // that line is only partly among the last 50.
+    void theClassicRuleCountsWrappedLines_data() {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("repeat");     // words in a wrapped line
+        QTest::addColumn<int>("wrapEvery");  // every so many lines is a wrapped one
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("short lines under the bound") << 80 << 1 << 1 << false;
+        QTest::newRow("short lines over the bound") << 95 << 1 << 1 << true;
+        QTest::newRow("wrapped lines under the bound") << 20 << 15 << 1 << false;
+        QTest::newRow("wrapped lines, fewer than ninety") << 60 << 15 << 1 << true;
+        QTest::newRow("wrapped lines, one batch of many") << 3000 << 15 << 1 << true;
+        QTest::newRow("a few wrapped among many") << 3000 << 15 << 4 << true;
+        QTest::newRow("one long line among many") << 2000 << 120 << 7 << true;
+        QTest::newRow("very long lines") << 40 << 120 << 1 << true;
+    }
+    void theClassicRuleCountsWrappedLines() {
+        QFETCH(int, lines);
+        QFETCH(int, repeat);
+        QFETCH(int, wrapEvery);
+        QFETCH(bool, cut);
+        Pane pane(50);
+        std::string wide;
+        for (int i = 0; i < repeat; ++i) {
+            wide += "word" + std::to_string(i) + " ";
+        }
+        QString everything("\n");  // the empty line the pane starts with
+        QString last;
+        for (int i = 0; i < lines; ++i) {
+            const std::string line = (i % wrapEvery == 0 ? wide : "line") + std::to_string(i);
+            pane.queue.PostDisplayItem({"", line + "\r\n", DisplayKind::System, 0, {}});
+            last = QString::fromStdString(line);
+            everything += last + "\n";
+        }
+        QTRY_COMPARE(pane.queue.size(), std::size_t{0});
+        QApplication::processEvents();
+        const QString shown = pane.view->toPlainText();
+        QVERIFY(everything.endsWith(shown));
+        QCOMPARE(pane.LastLine(), last);
+        if (cut) {
+            QCOMPARE(pane.view->ScreenLineCount(), 50);
+        } else {
+            QCOMPARE(shown, everything);
+            QVERIFY(pane.view->ScreenLineCount() <= CTesselDispView::kTrimAbove);
+        }
     }
 
     // End in the pane, Ctrl+End, or a click on the indicator brings the reader to the end.
