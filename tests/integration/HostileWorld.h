@@ -17,6 +17,7 @@
 #include "relay/RelayWire.h"
 #include "support/ChildProcess.h"
 #include "support/LoopbackPeer.h"
+#include "support/RelayPort.h"
 #include "support/TempDirectory.h"
 
 // What every front end's hostile-case helper shares: the client's working directory, the
@@ -107,11 +108,9 @@ class HostileWorld {
         relay = std::make_unique<ChildProcess>(
             std::vector<std::string>{TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0", "--seed", "1"},
             root.path());
-        ASSERT_TRUE(relay->WaitForError("listening on 127.0.0.1:"));
-        const std::string log = relay->error();
-        const std::size_t at = log.find("listening on 127.0.0.1:") + 23;
-        port = static_cast<std::uint16_t>(
-            std::stoi(log.substr(at, log.find_first_not_of("0123456789", at) - at)));
+        const std::string listening = ListeningPort(*relay);
+        ASSERT_FALSE(listening.empty()) << relay->error();
+        port = static_cast<std::uint16_t>(std::stoi(listening));
     }
 
     relay::test::RelayTestClient& Hostile(const std::string& handle) {

@@ -12,6 +12,7 @@
 #include "support/ChildProcess.h"
 #include "support/DisplayCollector.h"
 #include "support/ProtocolFixture.h"
+#include "support/RelayPort.h"
 #include "support/TempDirectory.h"
 
 namespace tessel {
@@ -34,12 +35,8 @@ class RelayIntegration : public test::ProtocolStateTest {
         relay = std::make_unique<test::ChildProcess>(
             std::vector<std::string>{TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0", "--seed", "5"},
             relayDir.path());
-        ASSERT_TRUE(relay->WaitForError("listening on 127.0.0.1:"));
-        const std::string log = relay->error();
-        const std::string marker = "listening on 127.0.0.1:";
-        const std::size_t at = log.find(marker) + marker.size();
-        port = log.substr(at, log.find_first_not_of("0123456789", at) - at);
-        ASSERT_FALSE(port.empty()) << log;
+        port = test::ListeningPort(*relay);
+        ASSERT_FALSE(port.empty()) << relay->error();
 
         std::filesystem::create_directory(jiroDir.path() + "/recv");
         jiroDir.Write("tessel.ini", "[Options]\r\nisrecvfile=1\r\nsavefiledir=" + jiroDir.dir() +

@@ -22,6 +22,7 @@
 #include "gui/panes/TesselDispView.h"
 #include "gui/panes/TesselInputView.h"
 #include "support/ChildProcess.h"
+#include "support/RelayPort.h"
 #include "support/TempDirectory.h"
 
 using namespace tessel;
@@ -32,16 +33,6 @@ namespace {
 
 QString U(const char* utf8) {
     return QString::fromUtf8(utf8);
-}
-
-// The port a relay started on port 0 says it listens on; empty when it never said.
-QString ListeningPort(test::ChildProcess& relay) {
-    if (!relay.WaitForError("listening on 127.0.0.1:")) {
-        return {};
-    }
-    const std::string log = relay.error();
-    const std::size_t at = log.find("127.0.0.1:") + 10;
-    return QString::fromStdString(log.substr(at, log.find_first_not_of("0123456789", at) - at));
 }
 
 // Answers the start-up connect dialog as a person would, once it is on screen: notes whether
@@ -202,7 +193,7 @@ class AppTest : public QObject {
         test::TempDirectory relayDir, jiroDir;
         test::ChildProcess relay({TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0", "--seed", "7"},
                                  relayDir.path());
-        const QString port = ListeningPort(relay);
+        const QString port = QString::fromStdString(test::ListeningPort(relay));
         QVERIFY(!port.isEmpty());
         test::ChildProcess jiro({TESSEL_TERM_BINARY, "--host", "127.0.0.1", "--port",
                                  port.toStdString(), "--handle", "jiro", "--channel", "main"},
@@ -248,7 +239,7 @@ class AppTest : public QObject {
     void connectOptionJoinsAsStoredWithoutAsking() {
         test::TempDirectory relayDir, jiroDir;
         test::ChildProcess relay({TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0"}, relayDir.path());
-        const std::string port = ListeningPort(relay).toStdString();
+        const std::string port = test::ListeningPort(relay);
         QVERIFY(!port.empty());
         test::ChildProcess jiro({TESSEL_TERM_BINARY, "--host", "127.0.0.1", "--port", port,
                                  "--handle", "jiro", "--channel", "main"},

@@ -25,6 +25,7 @@
 #include "gui/panes/TesselDispView.h"
 #include "gui/panes/TesselInputView.h"
 #include "support/ChildProcess.h"
+#include "support/RelayPort.h"
 #include "support/TempDirectory.h"
 
 using namespace tessel;
@@ -103,10 +104,8 @@ class MenuStartTest : public QObject {
         test::TempDirectory relayDir, jiroDir;
         test::ChildProcess relay({TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0", "--seed", "3"},
                                  relayDir.path());
-        QVERIFY(relay.WaitForError("listening on 127.0.0.1:"));
-        const std::string log = relay.error();
-        const std::size_t at = log.find("127.0.0.1:") + 10;
-        const std::string port = log.substr(at, log.find_first_not_of("0123456789", at) - at);
+        const std::string port = test::ListeningPort(relay);
+        QVERIFY(!port.empty());
         test::ChildProcess jiro({TESSEL_TERM_BINARY, "--host", "127.0.0.1", "--port", port,
                                  "--handle", "jiro", "--channel", "main"},
                                 jiroDir.path());

@@ -29,6 +29,7 @@
 #include "gui/panes/TesselInputView.h"
 #include "session/SessionState.h"
 #include "support/ChildProcess.h"
+#include "support/RelayPort.h"
 
 using namespace tessel;
 using namespace tessel::gui;
@@ -51,10 +52,8 @@ struct RelayWithJiro : FrameFixture {
         relay = std::make_unique<tessel::test::ChildProcess>(
             std::vector<std::string>{TESSEL_RELAY_BINARY, "--listen", "127.0.0.1:0"},
             relayDir.path());
-        QVERIFY(relay->WaitForError("listening on 127.0.0.1:"));
-        const std::string log = relay->error();
-        const std::size_t at = log.find("127.0.0.1:") + 10;
-        port = QString::fromStdString(log.substr(at, log.find_first_not_of("0123456789", at) - at));
+        port = QString::fromStdString(tessel::test::ListeningPort(*relay));
+        QVERIFY(!port.isEmpty());
         std::filesystem::create_directory(jiroDir.dir() + "recv");
         jiroDir.Write("tessel.ini", "[Options]\r\nisrecvfile=1\r\nisrecvwave=1\r\nsavefiledir=" +
                                         jiroDir.dir() + "recv/\r\n");
