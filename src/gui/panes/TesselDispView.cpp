@@ -318,6 +318,12 @@ void CTesselDispView::JumpToEnd() {
     UpdateIndicator();
 }
 
+CTesselDispView::~CTesselDispView() {
+    // The find bar is hidden as a child while QWidget's destructor runs, when this is no
+    // longer a display pane to place it in.
+    disconnect(findBar_, nullptr, this, nullptr);
+}
+
 void CTesselDispView::OpenFindBar() {
     findBar_->Open();
 }

@@ -65,6 +65,7 @@ class CTesselDispView : public QPlainTextEdit {
 
     // Colours and font are read from `settings` now.
     CTesselDispView(const Settings& settings, Drainer drain, QWidget* parent = nullptr);
+    ~CTesselDispView() override;
 
     // Where keys typed into this pane go (the input pane).
     void SetKeyTarget(QWidget* target) { keyTarget_ = target; }
