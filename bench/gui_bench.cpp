@@ -110,71 +110,6 @@ std::string ItemText(int i) {
            std::to_string(i);
 }
 
-void Flood(int items) {
-    test::TempDirectory dir;
-    std::optional<Settings> settings = Settings::Open(dir.path());
-    GuiFrontEnd frontEnd;
-    DisplayQueue queue(frontEnd);
-    DisplayDrain drain({queue, nullptr, nullptr, [] { return NotifySettings{}; },
-                        [] { return std::string("taro"); }});
-    CTesselDispView view(
-        *settings, [&drain](DisplaySink& sink, int limit) { return drain.Drain(sink, limit); });
-    view.resize(800, 600);
-    view.show();
-    QObject::connect(&frontEnd, &GuiFrontEnd::displayTextPosted, &view,
-                     &CTesselDispView::DrainDisplayQueue);
-    QApplication::processEvents();
-
-    double itemsPerSecond = 0;
-    qint64 stall = 0;
-    {
-        StallMeter meter;
-        QElapsedTimer clock;
-        clock.start();
-        std::atomic<bool> posted{false};
-        std::thread poster([&] {
-            for (int i = 0; i < items; ++i) {
-                queue.PostDisplayItem({"jiro", ItemText(i), DisplayKind::Chat, 0, {}});
-            }
-            posted = true;
-        });
-        while (!posted || queue.size() > 0) {
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        poster.join();
-        QApplication::processEvents();
-        itemsPerSecond = items * 1000.0 / std::max<qint64>(1, clock.elapsed());
-        stall = meter.longestMs();
-    }
-    const bool last = view.toPlainText().contains(
-        QString::fromLatin1(("line " + std::to_string(items - 1)).c_str()));
-
-    double baselinePerSecond = 0;
-    qint64 baselineStall = 0;
-    {
-        QTextEdit bare;
-        bare.setReadOnly(true);
-        bare.resize(800, 600);
-        bare.show();
-        QApplication::processEvents();
-        StallMeter meter;
-        QElapsedTimer clock;
-        clock.start();
-        for (int i = 0; i < items; ++i) {
-            bare.append(QStringLiteral("jiro: ") + FromShiftJis(ItemText(i)));
-        }
-        QApplication::processEvents();
-        baselinePerSecond = items * 1000.0 / std::max<qint64>(1, clock.elapsed());
-        baselineStall = meter.longestMs();
-    }
-    std::printf("flood: %d items, display pane %.0f items/s, longest GUI stall %lld ms%s\n", items,
-                itemsPerSecond, static_cast<long long>(stall), last ? "" : " (LAST ITEM MISSING)");
-    std::printf("flood baseline: bare QTextEdit append %.0f items/s, longest GUI stall %lld ms\n",
-                baselinePerSecond, static_cast<long long>(baselineStall));
-    std::printf("flood ratio: display pane / bare append = %.2f\n",
-                itemsPerSecond / baselinePerSecond);
-}
-
 struct FloodFigures {
     double itemsPerSecond = 0;
     qint64 stallMs = 0;
@@ -205,6 +140,52 @@ FloodFigures PostAndShow(DisplayQueue& queue, CTesselDispView& view, int items, 
     figures.lastShown = last.text().endsWith(
         QString::fromLatin1(("line " + std::to_string(first + items - 1)).c_str()));
     return figures;
+}
+
+void Flood(int items) {
+    test::TempDirectory dir;
+    std::optional<Settings> settings = Settings::Open(dir.path());
+    GuiFrontEnd frontEnd;
+    DisplayQueue queue(frontEnd);
+    DisplayDrain drain({queue, nullptr, nullptr, [] { return NotifySettings{}; },
+                        [] { return std::string("taro"); }});
+    CTesselDispView view(
+        *settings, [&drain](DisplaySink& sink, int limit) { return drain.Drain(sink, limit); });
+    view.resize(800, 600);
+    view.show();
+    QObject::connect(&frontEnd, &GuiFrontEnd::displayTextPosted, &view,
+                     &CTesselDispView::DrainDisplayQueue);
+    QApplication::processEvents();
+
+    const FloodFigures figures = PostAndShow(queue, view, items, 0);
+    const double itemsPerSecond = figures.itemsPerSecond;
+    const qint64 stall = figures.stallMs;
+    const bool last = figures.lastShown;
+
+    double baselinePerSecond = 0;
+    qint64 baselineStall = 0;
+    {
+        QTextEdit bare;
+        bare.setReadOnly(true);
+        bare.resize(800, 600);
+        bare.show();
+        QApplication::processEvents();
+        StallMeter meter;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < items; ++i) {
+            bare.append(QStringLiteral("jiro: ") + FromShiftJis(ItemText(i)));
+        }
+        QApplication::processEvents();
+        baselinePerSecond = items * 1000.0 / std::max<qint64>(1, clock.elapsed());
+        baselineStall = meter.longestMs();
+    }
+    std::printf("flood: %d items, display pane %.0f items/s, longest GUI stall %lld ms%s\n", items,
+                itemsPerSecond, static_cast<long long>(stall), last ? "" : " (LAST ITEM MISSING)");
+    std::printf("flood baseline: bare QTextEdit append %.0f items/s, longest GUI stall %lld ms\n",
+                baselinePerSecond, static_cast<long long>(baselineStall));
+    std::printf("flood ratio: display pane / bare append = %.2f\n",
+                itemsPerSecond / baselinePerSecond);
 }
 
 void ScrollBackFlood(int items) {

@@ -87,17 +87,19 @@ void BM_ToShiftJis(benchmark::State& state) {
 BENCHMARK(BM_ToShiftJis);
 
 // A typical evening's mix: chat, rolls with notes, private messages, re-rolls and fakes.
+constexpr std::array<std::string_view, 8> kEveningMix = {
+    "hello everyone",
+    "2d6+1 attack",
+    "1d100a",
+    "m bob \x82\xa0\x82\xe8\x82\xaa\x82\xc6\x82\xa4",  // "ありがとう"
+    "bsk",
+    "2d6f 6 6 lucky",
+    "MODE +o",
+    "\x8d\xa1\x93\xfa\x82\xcd\x82\xe6\x82\xeb\x82\xb5\x82\xad",  // "今日はよろしく"
+};
+
 void BM_PrepareAndAssemble(benchmark::State& state) {
-    const std::array<std::string_view, 8> texts = {
-        "hello everyone",
-        "2d6+1 attack",
-        "1d100a",
-        "m bob \x82\xa0\x82\xe8\x82\xaa\x82\xc6\x82\xa4",  // "ありがとう"
-        "bsk",
-        "2d6f 6 6 lucky",
-        "MODE +o",
-        "\x8d\xa1\x93\xfa\x82\xcd\x82\xe6\x82\xeb\x82\xb5\x82\xad",  // "今日はよろしく"
-    };
+    const auto& texts = kEveningMix;
     ResetProtocolState();
     OwnRoll roll;
     roll.count = 2;
@@ -119,16 +121,7 @@ BENCHMARK(BM_PrepareAndAssemble);
 // What the status bar reads on every keystroke, on the same mix; the line above is the
 // baseline: a keystroke costs about what sending the line does.
 void BM_ReadTypedLine(benchmark::State& state) {
-    const std::array<std::string_view, 8> texts = {
-        "hello everyone",
-        "2d6+1 attack",
-        "1d100a",
-        "m bob \x82\xa0\x82\xe8\x82\xaa\x82\xc6\x82\xa4",  // "ありがとう"
-        "bsk",
-        "2d6f 6 6 lucky",
-        "MODE +o",
-        "\x8d\xa1\x93\xfa\x82\xcd\x82\xe6\x82\xeb\x82\xb5\x82\xad",  // "今日はよろしく"
-    };
+    const auto& texts = kEveningMix;
     ResetProtocolState();
     std::size_t i = 0;
     for (auto _ : state) {
